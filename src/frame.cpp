@@ -1,0 +1,109 @@
+// The exported frame: handle creation and teardown, versions, the per-thread error
+// text and the release of returned documents.
+#include <pthread.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "model.h"
+
+namespace {
+
+// Each thread's error text lives in a heap block reached through a thread key rather
+// than in a thread_local: a library opened with dlopen gets its thread_local blocks
+// allocated lazily by the C library, which aborts the process when that allocation
+// fails. With a key, a failed allocation only costs the message.
+pthread_key_t g_last_err;
+pthread_once_t g_last_err_once = PTHREAD_ONCE_INIT;
+bool g_last_err_ready = false;
+
+// Stored in a thread's slot when its buffer could not be allocated, so that the
+// thread still reads a true message. Never freed.
+char k_no_buffer_text[] = "out of memory";
+constexpr const char *k_empty_text = "";
+
+void free_error_buffer(void *buffer) {
+  if (buffer != k_no_buffer_text) free(buffer);
+}
+
+void make_error_key() {
+  g_last_err_ready = pthread_key_create(&g_last_err, free_error_buffer) == 0;
+}
+
+// The calling thread's buffer; allocated zero-filled on first use. Null when the key
+// or the buffer could not be had (the slot then holds k_no_buffer_text).
+char *error_buffer() {
+  pthread_once(&g_last_err_once, make_error_key);
+  if (!g_last_err_ready) return nullptr;
+  void *buffer = pthread_getspecific(g_last_err);
+  if (buffer != nullptr && buffer != k_no_buffer_text) return static_cast<char *>(buffer);
+  void *fresh = calloc(1, k_error_capacity);
+  if (fresh == nullptr) {
+    pthread_setspecific(g_last_err, k_no_buffer_text);
+    return nullptr;
+  }
+  if (pthread_setspecific(g_last_err, fresh) != 0) {
+    free(fresh);
+    return nullptr;
+  }
+  return static_cast<char *>(fresh);
+}
+
+// When the library is unloaded its key must go too, or a thread that ends later
+// would call a destructor that is no longer mapped. Only the calling thread's buffer
+// can still be reached here.
+__attribute__((destructor)) void release_error_key() {
+  if (!g_last_err_ready) return;
+  free_error_buffer(pthread_getspecific(g_last_err));
+  pthread_setspecific(g_last_err, nullptr);
+  pthread_key_delete(g_last_err);
+  g_last_err_ready = false;
+}
+
+}  // namespace
+
+void set_err(const char *message) {
+  char *buffer = error_buffer();
+  if (buffer != nullptr) snprintf(buffer, k_error_capacity, "%s", message);
+}
+
+extern "C" {
+
+const char *pbq_version(void) { return "1.0.0"; }
+
+int32_t pbq_abi_version(void) { return 1; }
+
+const char *pbq_last_error(void) {
+  pthread_once(&g_last_err_once, make_error_key);
+  if (!g_last_err_ready) return k_empty_text;
+  void *buffer = pthread_getspecific(g_last_err);
+  // Reading allocates nothing: a thread that was never told anything reads "".
+  return buffer != nullptr ? static_cast<const char *>(buffer) : k_empty_text;
+}
+
+void pbq_free(void *p) { free(p); }
+
+pbq_queue *pbq_create(void) {
+  auto *q = static_cast<pbq_queue *>(calloc(1, sizeof(pbq_queue)));
+  if (q == nullptr) {
+    set_err(msg::out_of_memory);
+    return nullptr;
+  }
+  q->current = -1;
+  q->repeat_mode = k_repeat_off;
+  q->shuffle = 0;
+  q->rate = 1.0f;
+  q->sleep_mode = k_sleep_off;
+  q->sleep_deadline = 0;
+  return q;
+}
+
+void pbq_destroy(pbq_queue *q) {
+  if (q == nullptr) return;
+  list_clear(&q->tracks);
+  list_clear(&q->queue);
+  free(q);
+}
+
+}  // extern "C"

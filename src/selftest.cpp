@@ -1,0 +1,35 @@
+// The built-in self-test: a short script on a private handle.
+#include "engine.h"
+#include "model.h"
+
+namespace {
+
+constexpr const char *k_fixture =
+    "[{\"streamURL\":\"https://selftest.pbq.invalid/1.m4a\",\"title\":\"T1\",\"duration\":100},"
+    "{\"streamURL\":\"https://selftest.pbq.invalid/2.m4a\",\"title\":\"T2\",\"duration\":200},"
+    "{\"streamURL\":\"https://selftest.pbq.invalid/3.m4a\",\"title\":\"T3\",\"duration\":300}]";
+
+// Destroys the private handle on every way out.
+struct handle_guard {
+  pbq_queue *q;
+  explicit handle_guard(pbq_queue *handle) : q(handle) {}
+  ~handle_guard() { pbq_destroy(q); }
+  handle_guard(const handle_guard &) = delete;
+  handle_guard &operator=(const handle_guard &) = delete;
+};
+
+}  // namespace
+
+extern "C" int32_t pbq_selftest(void) {
+  handle_guard h(pbq_create());  // writes "out of memory" itself when it fails
+  if (h.q == nullptr) return 1;
+  if (pbq_set_tracks_json(h.q, k_fixture, 1, 99) != 0) return 2;
+  if (pbq_next(h.q) != 0) return 3;
+  if (pbq_next(h.q) != 1) return 4;
+  // Where one more advance from the last entry would land under repeat all.
+  h.q->repeat_mode = k_repeat_all;
+  h.q->current = 0;
+  if (pbq_set_shuffle(h.q, 1, 12345) != 0) return 6;
+  if (pbq_set_shuffle(h.q, 0, 0) != 0) return 7;
+  return 0;
+}

@@ -1,0 +1,134 @@
+// The track reader: one JSON track object into a track record.
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "model.h"
+
+namespace {
+
+using std::string_view;
+
+constexpr string_view k_stream_url_key = "streamURL";
+constexpr string_view k_id_key = "id";
+constexpr string_view k_title_key = "title";
+constexpr string_view k_artist_key = "artist";
+constexpr string_view k_artwork_key = "artworkURL";
+constexpr string_view k_duration_key = "duration";
+
+// The first member of each key the reader knows; later duplicates are ignored,
+// whatever their type.
+struct track_members {
+  yyjson_val *stream_url = nullptr;
+  yyjson_val *id = nullptr;
+  yyjson_val *title = nullptr;
+  yyjson_val *artist = nullptr;
+  yyjson_val *artwork = nullptr;
+  yyjson_val *duration = nullptr;
+};
+
+void keep_first(yyjson_val **slot, yyjson_val *value) {
+  if (*slot == nullptr) *slot = value;
+}
+
+track_members find_members(yyjson_val *obj) {
+  track_members m;
+  yyjson_obj_iter iter = yyjson_obj_iter_with(obj);
+  yyjson_val *key;
+  while ((key = yyjson_obj_iter_next(&iter)) != nullptr) {
+    // Names are compared as decoded bytes with their full length, so a name with an
+    // escaped NUL never matches a shorter key.
+    string_view name(yyjson_get_str(key), yyjson_get_len(key));
+    yyjson_val *value = yyjson_obj_iter_get_val(key);
+    if (name == k_stream_url_key) keep_first(&m.stream_url, value);
+    else if (name == k_id_key) keep_first(&m.id, value);
+    else if (name == k_title_key) keep_first(&m.title, value);
+    else if (name == k_artist_key) keep_first(&m.artist, value);
+    else if (name == k_artwork_key) keep_first(&m.artwork, value);
+    else if (name == k_duration_key) keep_first(&m.duration, value);
+  }
+  return m;
+}
+
+bool holds_nul(yyjson_val *str) {
+  return memchr(yyjson_get_str(str), '\0', yyjson_get_len(str)) != nullptr;
+}
+
+// The address of an object's members: "streamURL", else "id" when "streamURL" is
+// missing or not a string. An empty "streamURL" string, or one holding a NUL, does
+// not fall back: it makes the track unusable.
+yyjson_val *choose_address(const track_members &m) {
+  yyjson_val *chosen = yyjson_is_str(m.stream_url) ? m.stream_url : m.id;
+  if (!yyjson_is_str(chosen)) return nullptr;
+  // A NUL would let a stored, NUL-terminated address differ from the one sent.
+  if (yyjson_get_len(chosen) == 0 || holds_nul(chosen)) return nullptr;
+  return chosen;
+}
+
+char *copy_bytes(const char *s, size_t length) {
+  auto *copy = static_cast<char *>(malloc(length + 1));
+  if (copy == nullptr) return nullptr;
+  memcpy(copy, s, length);
+  copy[length] = '\0';
+  return copy;
+}
+
+// Title and artist: the string up to its first NUL, or "" when not a string.
+char *copy_label(yyjson_val *value) {
+  const char *s = yyjson_is_str(value) ? yyjson_get_str(value) : "";
+  return copy_bytes(s, strlen(s));
+}
+
+double read_duration(yyjson_val *value) {
+  double seconds = 0.0;
+  if (yyjson_is_uint(value)) seconds = static_cast<double>(yyjson_get_uint(value));
+  else if (yyjson_is_sint(value)) seconds = static_cast<double>(yyjson_get_sint(value));
+  else if (yyjson_is_real(value)) seconds = yyjson_get_real(value);
+  // Zero, negatives, infinities and NaN all mean "unknown".
+  return std::isfinite(seconds) && seconds > 0.0 ? seconds : 0.0;
+}
+
+}  // namespace
+
+bool track_address(yyjson_val *val, const char **address, size_t *length) {
+  if (!yyjson_is_obj(val) || yyjson_obj_size(val) == 0) return false;
+  yyjson_val *chosen = choose_address(find_members(val));
+  if (chosen == nullptr) return false;
+  *address = yyjson_get_str(chosen);
+  *length = yyjson_get_len(chosen);
+  return true;
+}
+
+read_result parse_track_val(yyjson_val *val, track *out) {
+  *out = track{};
+  if (!yyjson_is_obj(val) || yyjson_obj_size(val) == 0) return read_rejected;
+  track_members m = find_members(val);
+  yyjson_val *address = choose_address(m);
+  if (address == nullptr) return read_rejected;
+
+  track t{};
+  t.stream_url = copy_bytes(yyjson_get_str(address), yyjson_get_len(address));
+  t.title = copy_label(m.title);
+  t.artist = copy_label(m.artist);
+  bool has_artwork = yyjson_is_str(m.artwork) && yyjson_get_len(m.artwork) > 0 &&
+                     !holds_nul(m.artwork);
+  if (has_artwork) t.artwork_url = copy_bytes(yyjson_get_str(m.artwork), yyjson_get_len(m.artwork));
+  t.duration = read_duration(m.duration);
+
+  if (t.stream_url == nullptr || t.title == nullptr || t.artist == nullptr ||
+      (has_artwork && t.artwork_url == nullptr)) {
+    track_free(&t);
+    return read_no_memory;
+  }
+  *out = t;
+  return read_ok;
+}
+
+yyjson_doc *read_json(const char *text, bool *no_memory) {
+  yyjson_read_err err{};
+  // Without YYJSON_READ_INSITU the text is only read, never written.
+  yyjson_doc *doc = yyjson_read_opts(const_cast<char *>(text), strlen(text), 0, nullptr, &err);
+  *no_memory = doc == nullptr && err.code == YYJSON_READ_ERROR_MEMORY_ALLOCATION;
+  return doc;
+}

@@ -1,0 +1,71 @@
+// Small fixtures shared by the tests: a three- and a five-track list, a handle that
+// frees itself, and readers of the handle's lists and documents.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model.h"
+#include "pbq.h"
+
+namespace fixtures {
+
+// Stream URLs "1.m4a".."3.m4a", titles "T1".."T3", durations 100, 200, 300.
+inline const char *const k_three_tracks =
+    R"([{"streamURL":"1.m4a","title":"T1","duration":100},)"
+    R"({"streamURL":"2.m4a","title":"T2","duration":200},)"
+    R"({"streamURL":"3.m4a","title":"T3","duration":300}])";
+
+// Stream URLs "0.m4a".."4.m4a", so that a queue reads as its source positions.
+inline const char *const k_five_tracks =
+    R"([{"streamURL":"0.m4a","title":"T0","artist":"A","duration":10},)"
+    R"({"streamURL":"1.m4a","title":"T1","artist":"A","duration":11},)"
+    R"({"streamURL":"2.m4a","title":"T2","artist":"B","duration":12},)"
+    R"({"streamURL":"3.m4a","title":"T3","artist":"B","duration":13},)"
+    R"({"streamURL":"4.m4a","title":"T4","artist":"C","duration":14}])";
+
+struct handle_deleter {
+  void operator()(pbq_queue *q) const { pbq_destroy(q); }
+};
+using handle = std::unique_ptr<pbq_queue, handle_deleter>;
+
+inline handle make_handle() { return handle(pbq_create()); }
+
+// A handle loaded with `json` from `start`, shuffle on or off, with `seed`.
+inline handle loaded(const char *json, int32_t start = 0, bool shuffle = false, uint64_t seed = 0) {
+  handle h = make_handle();
+  if (shuffle) pbq_set_shuffle(h.get(), 1, 0);
+  if (pbq_set_tracks_json(h.get(), json, start, seed) != 0) return nullptr;
+  return h;
+}
+
+inline std::vector<std::string> urls(const track_list &list) {
+  std::vector<std::string> out;
+  for (uint64_t i = 0; i < list.count; i++) out.emplace_back(list.items[i].stream_url);
+  return out;
+}
+
+// The play queue as its stream URLs, and the loaded tracks the same way.
+inline std::vector<std::string> queue_urls(const pbq_queue *q) { return urls(q->queue); }
+inline std::vector<std::string> track_urls(const pbq_queue *q) { return urls(q->tracks); }
+
+// "n.m4a" for each n: the order expected of a queue loaded from a fixture.
+inline std::vector<std::string> named(std::initializer_list<int> order) {
+  std::vector<std::string> out;
+  for (int n : order) out.push_back(std::to_string(n) + ".m4a");
+  return out;
+}
+
+inline std::string take_text(char *text) {
+  std::string out = text != nullptr ? text : "(null)";
+  pbq_free(text);
+  return out;
+}
+
+inline std::string state_text(const pbq_queue *q) { return take_text(pbq_state_json(q)); }
+inline std::string resume_text(const pbq_queue *q, double position = 0.0) {
+  return take_text(pbq_export_resume_json(q, position));
+}
+
+}  // namespace fixtures
