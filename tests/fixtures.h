@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,71 @@ inline std::string take_text(char *text) {
 inline std::string state_text(const pbq_queue *q) { return take_text(pbq_state_json(q)); }
 inline std::string resume_text(const pbq_queue *q, double position = 0.0) {
   return take_text(pbq_export_resume_json(q, position));
+}
+
+// Every field of a handle, records compared string by string, so that a call that
+// must change nothing can be checked against the whole handle.
+struct record_view {
+  std::string stream_url, title, artist, artwork_url;
+  bool has_artwork = false;
+  double duration = 0.0;
+  bool operator==(const record_view &) const = default;
+};
+
+struct handle_contents {
+  std::vector<record_view> tracks, queue;
+  int32_t current = -1, repeat_mode = 0, shuffle = 0, sleep_mode = 0;
+  float rate = 1.0f;
+  int64_t sleep_deadline = 0;
+  bool operator==(const handle_contents &) const = default;
+};
+
+inline std::vector<record_view> records(const track_list &list) {
+  std::vector<record_view> out;
+  for (uint64_t i = 0; i < list.count; i++) {
+    const track &t = list.items[i];
+    out.push_back({t.stream_url, t.title, t.artist, t.artwork_url != nullptr ? t.artwork_url : "",
+                   t.artwork_url != nullptr, t.duration});
+  }
+  return out;
+}
+
+inline handle_contents contents_of(const pbq_queue *q) {
+  return {records(q->tracks), records(q->queue), q->current,    q->repeat_mode,
+          q->shuffle,         q->sleep_mode,     q->rate,       q->sleep_deadline};
+}
+
+inline void PrintTo(const handle_contents &c, std::ostream *os) {
+  *os << "{tracks:";
+  for (const auto &t : c.tracks) *os << ' ' << t.stream_url;
+  *os << ", queue:";
+  for (const auto &t : c.queue) *os << ' ' << t.stream_url;
+  *os << ", current " << c.current << ", repeat " << c.repeat_mode << ", shuffle " << c.shuffle
+      << ", rate " << c.rate << ", sleep " << c.sleep_mode << '@' << c.sleep_deadline << '}';
+}
+
+// The calling thread's error text, and a message no call writes, to see whether a
+// call left the text alone.
+inline std::string error_text() { return pbq_last_error(); }
+inline const char *const k_marker_error = "marker left by the test";
+inline void write_marker_error() { set_err(k_marker_error); }
+
+// A list of n tracks with stream URLs "0.m4a" .. "<n-1>.m4a", as named() spells them.
+inline std::string numbered_tracks(int n) {
+  std::string out = "[";
+  for (int i = 0; i < n; i++) {
+    if (i > 0) out += ",";
+    out += R"({"streamURL":")" + std::to_string(i) + R"(.m4a","title":"T)" + std::to_string(i) +
+           R"(","duration":)" + std::to_string(10 + i) + "}";
+  }
+  return out + "]";
+}
+
+// named() for 0 .. n-1.
+inline std::vector<std::string> named_range(int n) {
+  std::vector<std::string> out;
+  for (int i = 0; i < n; i++) out.push_back(std::to_string(i) + ".m4a");
+  return out;
 }
 
 }  // namespace fixtures
