@@ -1,0 +1,7 @@
+// Fuzz target: pbq_play_next_json with arbitrary text.
+#include "fuzz_add_track.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  fuzz::add_track_target(data, size, fuzz::add_at::after_current);
+  return 0;
+}
