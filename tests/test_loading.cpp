@@ -26,6 +26,8 @@ struct start_case {
   int32_t current;
 };
 
+void PrintTo(const start_case &c, std::ostream *os) { *os << c.name; }
+
 // The first element is rejected, so index 0 is the array's second element.
 const char *const k_first_rejected =
     R"([{"title":"no address"},{"streamURL":"a.m4a"},{"streamURL":"b.m4a"}])";
@@ -64,6 +66,8 @@ struct shuffled_case {
   uint64_t seed;
   std::vector<std::string> queue;
 };
+
+void PrintTo(const shuffled_case &c, std::ostream *os) { *os << c.name; }
 
 class LoadShuffled : public testing::TestWithParam<shuffled_case> {};
 
@@ -211,6 +215,8 @@ struct refusal_case {
   const char *json;
   const char *message;
 };
+
+void PrintTo(const refusal_case &c, std::ostream *os) { *os << c.name; }
 
 class LoadRefused : public testing::TestWithParam<refusal_case> {};
 

@@ -26,6 +26,8 @@ struct rate_case {
   float expected;
 };
 
+void PrintTo(const rate_case &c, std::ostream *os) { *os << c.name; }
+
 class SetRate : public testing::TestWithParam<rate_case> {};
 
 TEST_P(SetRate, ClampsAndStoresTheAnswer) {
@@ -92,6 +94,8 @@ struct timer_case {
   int64_t deadline;    // afterwards
 };
 
+void PrintTo(const timer_case &c, std::ostream *os) { *os << c.name; }
+
 class SetSleepTimer : public testing::TestWithParam<timer_case> {};
 
 // Each row starts from an armed timer (deadline 5000): a successful call replaces
@@ -156,6 +160,8 @@ struct check_case {
   int64_t duration, armed_at, now;
   int64_t result;  // 0: the timer ran out and is now off
 };
+
+void PrintTo(const check_case &c, std::ostream *os) { *os << c.name; }
 
 class CheckSleepTimer : public testing::TestWithParam<check_case> {};
 

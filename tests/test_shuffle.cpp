@@ -148,6 +148,8 @@ struct on_case {
   std::vector<std::string> queue;
 };
 
+void PrintTo(const on_case &c, std::ostream *os) { *os << c.name; }
+
 class ShuffleOn : public testing::TestWithParam<on_case> {};
 
 // Turning on keeps the playing entry first and shuffles the rest; turning off right

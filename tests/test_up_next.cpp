@@ -69,6 +69,8 @@ struct add_case {
   std::vector<std::string> queue;
 };
 
+void PrintTo(const add_case &c, std::ostream *os) { *os << c.name; }
+
 class UpNextPlacement : public testing::TestWithParam<add_case> {};
 
 // Play next goes right after the current entry, ahead of earlier play-next tracks;
@@ -171,6 +173,8 @@ struct add_refusal {
   const char *message;
 };
 
+void PrintTo(const add_refusal &c, std::ostream *os) { *os << c.name; }
+
 class UpNextAddRefused : public testing::TestWithParam<add_refusal> {};
 
 TEST_P(UpNextAddRefused, WritesTheMessageAndChangesNothing) {
@@ -216,6 +220,8 @@ struct edit_case {
   int32_t result;
   std::vector<std::string> queue;
 };
+
+void PrintTo(const edit_case &c, std::ostream *os) { *os << c.name; }
 
 // Five tracks with current 1: up next is 2, 3, 4.
 class RemoveUpNext : public testing::TestWithParam<edit_case> {};
