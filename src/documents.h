@@ -8,8 +8,10 @@
 
 // Appends the members of `t` to the empty object `obj` of `doc`, in the order
 // streamURL, title, artist, artworkURL (null when the track has none), duration.
-// Returns false when `doc` or `obj` is unusable or a member could not be allocated;
-// the caller then drops the whole document rather than hand out a partial one.
+// The strings of `t` are referred to, not copied, so the document must be written
+// before `t` changes or is freed. Returns false when `doc` or `obj` is unusable or a
+// member could not be allocated; the caller then drops the whole document rather
+// than hand out a partial one.
 [[nodiscard]] bool add_track_to_json(yyjson_mut_doc *doc, yyjson_mut_val *obj, const track *t);
 
 // Frees a document under construction at the end of its scope, on every path.

@@ -12,16 +12,13 @@ int fail(const char *message) {
   return -1;
 }
 
-// The queue for the start track `s`: the tracks in source order, or with shuffle on
-// the chosen track first and the others after it in seeded order.
-[[nodiscard]] int build_play_queue(track_list *queue, const track_list *tracks, uint64_t s,
-                                   bool shuffled, uint64_t seed) {
-  if (list_copy_all(queue, tracks) != 0) return -1;
-  if (shuffled) {
-    move_to_front_of(queue->items, 0, s);
-    if (queue->count > 2) shuffle_range(queue->items, 1, queue->count, seed);
-  }
-  return 0;
+// Orders the play queue, a copy of the tracks in source order, for the start track
+// `s`: with shuffle on the chosen track goes first and the others follow in seeded
+// order.
+void order_play_queue(track_list *queue, uint64_t s, bool shuffled, uint64_t seed) {
+  if (!shuffled) return;
+  move_to_front_of(queue->items, 0, s);
+  if (queue->count > 2) shuffle_range(queue->items, 1, queue->count, seed);
 }
 
 }  // namespace
@@ -50,28 +47,32 @@ extern "C" int32_t pbq_set_tracks_json(pbq_queue *q, const char *tracks_json,
   yyjson_val *root = yyjson_doc_get_root(doc.doc);
   if (!yyjson_is_arr(root)) return fail(msg::tracks_not_array);
 
-  list_guard tracks;
+  // Both lists are filled in one pass, so that each record is copied while its
+  // strings are still in cache.
+  list_guard tracks, queue;
+  // Room for every element at once; rejected ones only leave some unused.
+  size_t elements = yyjson_arr_size(root);
+  if (list_reserve(&tracks.list, elements) != 0 || list_reserve(&queue.list, elements) != 0) {
+    return fail(msg::out_of_memory);
+  }
   size_t index, max;
   yyjson_val *element;
   yyjson_arr_foreach(root, index, max, element) {
     track_guard read;
     read_result r = parse_track_val(element, &read.rec);
     if (r == read_rejected) continue;
-    // Moved, not copied: the record's strings travel into the list.
-    if (r == read_no_memory || list_push_move(&tracks.list, &read.rec) != 0) {
-      return fail(msg::out_of_memory);
-    }
+    if (r == read_no_memory || list_push_copy(&queue.list, &read.rec) != 0) return fail(msg::out_of_memory);
+    // Moved, not copied: the record's strings travel into the list. The room was made
+    // above, so this cannot fail.
+    (void)list_push_move(&tracks.list, &read.rec);
   }
 
-  list_guard queue;
   uint64_t s = 0;
   if (tracks.list.count > 0) {
     // Clamped so that an index past either end still starts a track.
     if (start_index > 0) s = static_cast<uint64_t>(start_index);
     if (s >= tracks.list.count) s = tracks.list.count - 1;
-    if (build_play_queue(&queue.list, &tracks.list, s, q->shuffle != 0, seed) != 0) {
-      return fail(msg::out_of_memory);
-    }
+    order_play_queue(&queue.list, s, q->shuffle != 0, seed);
   }
 
   list_clear(&q->tracks);

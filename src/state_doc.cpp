@@ -14,6 +14,10 @@ extern "C" char *pbq_state_json(const pbq_queue *q) {
   if (q == nullptr) return nullptr;
   mut_doc_guard guard;
   yyjson_mut_doc *doc = guard.doc;
+  if (doc == nullptr) return nullptr;
+  // Eleven values (an object, five keys, five members) for every track object, taken
+  // from one pool block instead of a chain of growing ones.
+  yyjson_mut_doc_set_val_pool_size(doc, 11 * (q->queue.count + 1) + 32);
   yyjson_mut_val *root = new_root_object(doc);
   if (root == nullptr) return nullptr;
 

@@ -4,12 +4,15 @@
 bool add_track_to_json(yyjson_mut_doc *doc, yyjson_mut_val *obj, const track *t) {
   if (doc == nullptr || !yyjson_mut_is_obj(obj)) return false;
   // The list never holds a null stream URL, title or artist; the tests only guard.
+  // Strings are referred to, not copied: every document is written to text and freed
+  // within the call that builds it, while the handle's records cannot change, and
+  // copying a large queue's strings would double the cost of the state document.
   bool ok = true;
-  if (t->stream_url != nullptr) ok = ok && yyjson_mut_obj_add_strcpy(doc, obj, "streamURL", t->stream_url);
-  if (t->title != nullptr) ok = ok && yyjson_mut_obj_add_strcpy(doc, obj, "title", t->title);
-  if (t->artist != nullptr) ok = ok && yyjson_mut_obj_add_strcpy(doc, obj, "artist", t->artist);
+  if (t->stream_url != nullptr) ok = ok && yyjson_mut_obj_add_str(doc, obj, "streamURL", t->stream_url);
+  if (t->title != nullptr) ok = ok && yyjson_mut_obj_add_str(doc, obj, "title", t->title);
+  if (t->artist != nullptr) ok = ok && yyjson_mut_obj_add_str(doc, obj, "artist", t->artist);
   // A track without artwork says so with null, never by leaving the member out.
-  if (t->artwork_url != nullptr) ok = ok && yyjson_mut_obj_add_strcpy(doc, obj, "artworkURL", t->artwork_url);
+  if (t->artwork_url != nullptr) ok = ok && yyjson_mut_obj_add_str(doc, obj, "artworkURL", t->artwork_url);
   else ok = ok && yyjson_mut_obj_add_null(doc, obj, "artworkURL");
   // Always a real, so that 100 seconds print as 100.0.
   ok = ok && yyjson_mut_obj_add_real(doc, obj, "duration", t->duration);
