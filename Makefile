@@ -13,9 +13,9 @@ build: deps
 	@cmake --preset release >/dev/null
 	@cmake --build --preset release -j $(JOBS)
 
-# The main job: the example host on the bundled album.
+# The main job: the pbq command-line host plays the example session on the bundled album.
 run: build
-	@./build/release/examples/pbq_example
+	@./build/release/cli/pbq --script examples/session.pbq
 
 test-release: build
 	@ctest --preset release -j $(JOBS)

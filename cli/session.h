@@ -1,0 +1,66 @@
+// One run of the command-line host: a queue, the track list it was loaded from, a
+// simulated clock, and the interpreter of the command lines.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "pbq.hpp"
+#include "view.h"
+
+namespace cli {
+
+class session {
+ public:
+  session(std::ostream &out, bool json_view) : out_(out), json_view_(json_view) {}
+
+  // Loads the track list the session starts with; false with the reason in `error`.
+  bool open(std::string tracks_json, int32_t start_index, std::string *error);
+
+  // Runs one command line and reports; false once the line asks to quit.
+  bool run(std::string_view line);
+
+  // What a player would do now and the queue view (or the state document).
+  void report_state(const std::string &action);
+  // "VERB #index title - artist (m:ss)" for the current entry, or "idle: ...".
+  std::string playing(const char *verb);
+
+ private:
+  bool dispatch(std::string_view command, std::string_view args);
+  void fail(const std::string &message);
+  std::optional<queue_state> state();
+  std::optional<std::string> track_argument(std::string_view args);
+
+  void cmd_next();
+  void cmd_prev(std::string_view args);
+  void cmd_ended();
+  void cmd_jump(std::string_view args);
+  void cmd_repeat(std::string_view args);
+  void cmd_shuffle(std::string_view args);
+  void cmd_add(std::string_view args, bool play_next);
+  void cmd_remove(std::string_view args);
+  void cmd_move(std::string_view args);
+  void cmd_clear();
+  void cmd_rate(std::string_view args);
+  void cmd_sleep(std::string_view args);
+  void cmd_tick(std::string_view args);
+  void cmd_state();
+  void cmd_export(std::string_view args);
+  void cmd_restore(std::string_view args);
+  void cmd_load(std::string_view args);
+  void cmd_selftest();
+  void cmd_help();
+
+  std::ostream &out_;
+  bool json_view_;
+  pbq::queue queue_;
+  std::string tracks_json_;
+  int64_t clock_ = 0;
+  std::optional<int64_t> sleep_left_;
+  std::string last_resume_;
+};
+
+}  // namespace cli

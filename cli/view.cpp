@@ -1,0 +1,112 @@
+#include "view.h"
+
+#include <yyjson.h>
+
+#include <cstdio>
+
+#include "text.h"
+
+namespace cli {
+
+namespace {
+
+// Queues longer than this show a window around the current entry.
+constexpr int64_t k_window_before = 1;
+constexpr int64_t k_window_after = 4;
+
+std::string string_member(yyjson_val *obj, const char *key) {
+  yyjson_val *v = yyjson_obj_get(obj, key);
+  return yyjson_is_str(v) ? std::string(yyjson_get_str(v), yyjson_get_len(v)) : std::string();
+}
+
+track_info read_track(yyjson_val *obj) {
+  track_info t;
+  t.url = string_member(obj, "streamURL");
+  t.title = string_member(obj, "title");
+  t.artist = string_member(obj, "artist");
+  t.duration = yyjson_get_num(yyjson_obj_get(obj, "duration"));
+  return t;
+}
+
+const char *repeat_name(int64_t mode) {
+  switch (mode) {
+    case 0: return "off";
+    case 1: return "all";
+    case 2: return "one";
+    default: return "?";
+  }
+}
+
+}  // namespace
+
+std::optional<queue_state> read_state(std::string_view json) {
+  yyjson_doc *doc = yyjson_read(json.data(), json.size(), 0);
+  yyjson_val *root = yyjson_doc_get_root(doc);
+  if (!yyjson_is_obj(root)) {
+    yyjson_doc_free(doc);
+    return std::nullopt;
+  }
+  queue_state s;
+  s.current = yyjson_get_sint(yyjson_obj_get(root, "currentIndex"));
+  s.up_next = yyjson_get_uint(yyjson_obj_get(root, "upNextCount"));
+  s.repeat = yyjson_get_sint(yyjson_obj_get(root, "repeatMode"));
+  s.shuffled = yyjson_get_bool(yyjson_obj_get(root, "isShuffled"));
+  s.rate = yyjson_get_num(yyjson_obj_get(root, "playbackRate"));
+  s.sleep = yyjson_get_sint(yyjson_obj_get(root, "sleepMode"));
+  s.has_next = yyjson_get_bool(yyjson_obj_get(root, "hasNext"));
+  s.has_previous = yyjson_get_bool(yyjson_obj_get(root, "hasPrevious"));
+  size_t index, max;
+  yyjson_val *entry;
+  yyjson_arr_foreach(yyjson_obj_get(root, "queue"), index, max, entry) { s.queue.push_back(read_track(entry)); }
+  yyjson_doc_free(doc);
+  return s;
+}
+
+std::string describe(const track_info &track) {
+  std::string out = track.title.empty() ? track.url : track.title;
+  if (!track.artist.empty()) out += " - " + track.artist;
+  out += " (" + clock_text(track.duration) + ")";
+  return out;
+}
+
+const track_info *current_track(const queue_state &state) {
+  if (state.current < 0 || static_cast<uint64_t>(state.current) >= state.queue.size()) return nullptr;
+  return &state.queue[static_cast<size_t>(state.current)];
+}
+
+std::string render(const queue_state &state, std::optional<int64_t> sleep_left) {
+  char rate[32];
+  std::snprintf(rate, sizeof rate, "%.2fx", state.rate);
+  std::string sleep = state.sleep == 1   ? "in " + (sleep_left ? clock_text(*sleep_left) : "?")
+                      : state.sleep == 2 ? "at end of track"
+                                         : "off";
+  const auto count = static_cast<int64_t>(state.queue.size());
+  std::string out = "  queue " + std::to_string(count) + ", current " +
+                    (state.current >= 0 ? "#" + std::to_string(state.current) : std::string("none")) +
+                    ", up next " + std::to_string(state.up_next) + " | repeat " +
+                    repeat_name(state.repeat) + " | shuffle " + (state.shuffled ? "on" : "off") + " | rate " +
+                    rate + " | sleep " + sleep + "\n";
+  if (count == 0) return out + "    (queue empty)\n";
+
+  int64_t first = 0, last = count - 1;
+  if (count > k_window_before + k_window_after + 1) {
+    int64_t anchor = state.current >= 0 ? state.current : 0;
+    first = anchor > k_window_before ? anchor - k_window_before : 0;
+    last = first + k_window_before + k_window_after < count ? first + k_window_before + k_window_after : count - 1;
+  }
+  if (first > 0) out += "    ... " + std::to_string(first) + " before\n";
+  for (int64_t i = first; i <= last; i++) {
+    char head[64];
+    char up_next[24] = "";
+    if (state.current >= 0 && i > state.current) {
+      std::snprintf(up_next, sizeof up_next, "+%lld", static_cast<long long>(i - state.current - 1));
+    }
+    std::snprintf(head, sizeof head, "  %s #%-4lld %-5s ", i == state.current ? ">" : " ",
+                  static_cast<long long>(i), up_next);
+    out += head + describe(state.queue[static_cast<size_t>(i)]) + "\n";
+  }
+  if (last < count - 1) out += "    ... " + std::to_string(count - 1 - last) + " more\n";
+  return out;
+}
+
+}  // namespace cli
