@@ -1,0 +1,62 @@
+# Install rules and packages: the headers, libpbq.so.1 with its links, the static
+# library, a CMake package (find_package(pbq) gives pbq::pbq) and pbq.pc. Included
+# last from the top-level CMakeLists.txt, once every target exists.
+include(CMakePackageConfigHelpers)
+
+option(PBQ_BUILD_STATIC "Also build and install the static library libpbq.a" ON)
+
+set(pbq_install_targets pbq)
+if(PBQ_BUILD_STATIC)
+  # The same objects as the shared library, archived. Hosts that link it statically
+  # also need yyjson and the threads library, which the packages name for them.
+  add_library(pbq_static STATIC $<TARGET_OBJECTS:pbq_objects>)
+  set_target_properties(pbq_static PROPERTIES OUTPUT_NAME pbq EXPORT_NAME pbq_static)
+  target_include_directories(pbq_static PUBLIC
+    $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+  target_link_libraries(pbq_static PUBLIC yyjson::yyjson Threads::Threads)
+  list(APPEND pbq_install_targets pbq_static)
+endif()
+
+install(TARGETS ${pbq_install_targets} EXPORT pbqTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT development
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
+  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/include/pbq.h ${PROJECT_SOURCE_DIR}/include/pbq.hpp
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
+
+# The command-line host finds the library beside it and the example album in the
+# data directory.
+set_target_properties(pbq_cli PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+install(TARGETS pbq_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+install(FILES ${PROJECT_SOURCE_DIR}/examples/album.json ${PROJECT_SOURCE_DIR}/examples/session.pbq
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/pbq COMPONENT runtime)
+
+# CMake package.
+set(pbq_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/pbq)
+install(EXPORT pbqTargets NAMESPACE pbq:: DESTINATION ${pbq_cmake_dir} COMPONENT development)
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/pbqConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/pbqConfig.cmake INSTALL_DESTINATION ${pbq_cmake_dir})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/pbqConfigVersion.cmake
+  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/pbqConfig.cmake ${PROJECT_BINARY_DIR}/pbqConfigVersion.cmake
+  DESTINATION ${pbq_cmake_dir} COMPONENT development)
+
+# pkg-config file, relocatable: the prefix is found from the file's own place, so an
+# install with `cmake --install --prefix DIR` works as well as the configured one.
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+  set(pbq_pc_prefix "${CMAKE_INSTALL_PREFIX}")
+  set(pbq_pc_libdir "${CMAKE_INSTALL_LIBDIR}")
+else()
+  file(RELATIVE_PATH pbq_pc_up "/root/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/root")
+  string(REGEX REPLACE "/$" "" pbq_pc_up "${pbq_pc_up}")
+  set(pbq_pc_prefix "\${pcfiledir}/${pbq_pc_up}")
+  set(pbq_pc_libdir "\${prefix}/${CMAKE_INSTALL_LIBDIR}")
+endif()
+if(IS_ABSOLUTE "${CMAKE_INSTALL_INCLUDEDIR}")
+  set(pbq_pc_includedir "${CMAKE_INSTALL_INCLUDEDIR}")
+else()
+  set(pbq_pc_includedir "\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}")
+endif()
+configure_file(${PROJECT_SOURCE_DIR}/cmake/pbq.pc.in ${PROJECT_BINARY_DIR}/pbq.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/pbq.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
