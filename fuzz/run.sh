@@ -11,7 +11,7 @@ shift $(( $# >= 2 ? 2 : 1 ))
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(set_tracks play_next add_to_queue restore_resume restore_both operations)
 
-bin=build/fuzz/fuzz
+bin=${FUZZ_BIN:-build/fuzz/fuzz}
 mkdir -p build/fuzz/findings build/fuzz/logs
 status=0
 for t in "${targets[@]}"; do
