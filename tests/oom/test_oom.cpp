@@ -273,7 +273,10 @@ TEST(OutOfMemoryModel, CopyAndPushLeaveListsIntact) {
     EXPECT_EQ(r, -1) << "allocation " << n;
     EXPECT_EQ(list.count, 16u);
     EXPECT_EQ(list.capacity, capacity);  // a growth that succeeded stays
-    EXPECT_EQ(list.items[16].stream_url, nullptr);
+    // Slot 16 exists only once the growth went through.
+    if (list.capacity > 16) {
+      EXPECT_EQ(list.items[16].stream_url, nullptr);
+    }
   }
   list_clear(&list);
 }
