@@ -24,7 +24,24 @@
  *   once. The library starts no threads and takes no locks.
  * - Units: positions and durations are seconds (double); sleep-timer durations, clock
  *   readings and deadlines are int64_t in the host clock's own unit; indices are
- *   int32_t with -1 meaning none.
+ *   int32_t with -1 meaning none. The playback rate is a float, not a double: FFI
+ *   declarations (ctypes, Dart, JNI, Swift) must say so.
+ *
+ * A host's life with one handle:
+ *   launch      q = pbq_create(); then either pbq_set_tracks_json(q, tracks, tapped,
+ *               seed) for a new album, or pbq_restore_resume_json(q, stored, tracks,
+ *               &pos) with the text stored at the last exit and the same tracks JSON:
+ *               0 seek to pos and play; 1 nothing to resume, load the tracks afresh.
+ *   draw        s = pbq_state_json(q); read it; pbq_free(s).
+ *   events      the audio ended: pbq_on_track_ended; buttons: pbq_next,
+ *               pbq_previous(q, seconds played), pbq_jump, the up-next calls; then act
+ *               on the answer (play the current entry, stop, replay, go to sleep). A
+ *               timed sleep is polled with pbq_check_sleep_timer and the host's clock.
+ *   background  r = pbq_export_resume_json(q, seconds played); store r; pbq_free(r).
+ *   exit        pbq_destroy(q).
+ * The resume document holds the current track's address, the position and the
+ * settings, not the tracks: the host keeps its track list and hands the same text to
+ * the restore. C++ hosts may use pbq.hpp, an owning wrapper around these calls.
  */
 #ifndef PBQ_H
 #define PBQ_H
@@ -242,7 +259,8 @@ PBQ_API char *pbq_export_resume_json(const pbq_queue *q, double position);
  *      tracks_json not a JSON array; memory ran out; or loading failed.
  *      *out_position is not written.
  * `out_position` may be null. The call itself writes no error text; only its
- * loading step empties or sets it. */
+ * loading step empties or sets it, so after -1 the error text may be an older one.
+ * On 1 and -1 a host starts afresh: pbq_set_tracks_json with the tracks. */
 PBQ_API int32_t pbq_restore_resume_json(pbq_queue *q, const char *resume_json,
                                         const char *tracks_json, double *out_position);
 
