@@ -2,7 +2,7 @@
 # missing first, so both work on a fresh machine.
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test test-release test-asan bench clean
+.PHONY: all deps build run test test-release test-asan test-tsan test-valgrind bench fuzz fuzz-build clean
 
 all: build
 
@@ -25,7 +25,28 @@ test-asan: deps
 	@cmake --build --preset asan -j $(JOBS)
 	@ctest --preset asan -j $(JOBS)
 
-test: test-release test-asan
+# The thread test under TSan.
+test-tsan: deps
+	@cmake --preset tsan >/dev/null
+	@cmake --build --preset tsan -j $(JOBS) --target pbq_thread_tests
+	@ctest --preset tsan -R '^threads$$'
+
+# Every test executable of the release build under valgrind memcheck: no errors, no leaks.
+test-valgrind: build
+	@tests/robustness/valgrind.sh build/release
+
+# The libFuzzer targets (clang, ASan+UBSan), each run for FUZZ_SECONDS.
+FUZZ_SECONDS ?= 60
+
+fuzz-build: deps
+	@cmake -S . -B build/fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPBQ_BUILD_FUZZERS=ON -DPBQ_BUILD_TESTS=OFF >/dev/null
+	@cmake --build build/fuzz --target pbq_fuzzers -j $(JOBS)
+
+fuzz: fuzz-build
+	@./fuzz/run.sh $(FUZZ_SECONDS)
+
+test: test-release test-asan test-tsan test-valgrind fuzz
 
 bench: deps
 	@cmake --preset bench >/dev/null

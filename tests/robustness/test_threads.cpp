@@ -16,7 +16,7 @@
 namespace {
 
 constexpr int k_threads = 8;
-constexpr int k_rounds = 150;
+constexpr int k_rounds = 1000;
 
 // What one thread found wrong first, and how many calls it made.
 struct thread_report {
