@@ -20,7 +20,9 @@
  * from still accepts every call: it passes a null handle, which the library turns
  * down harmlessly with the answer pbq.h gives for it.
  *
- * Cost: each method is one inline C call. The only extra work is what C++ types
+ * Cost: each method is one inline C call; the forwarding ones are deliberately not
+ * noexcept (the C functions are not declared so), which lets them compile to a plain
+ * jump into the library. None of them throws. The only extra work is what C++ types
  * need: a document is copied into a std::string (then released with pbq_free),
  * and a std::string_view argument is copied once to add the NUL the C call needs;
  * pass a std::string or a C string to avoid that copy.
@@ -183,19 +185,19 @@ class queue {
 
   /* ---- Navigation and repeat ---- */
   /* play, or none when nothing moved. */
-  action next() noexcept { return static_cast<action>(pbq_next(q_)); }
+  action next() { return static_cast<action>(pbq_next(q_)); }
   /* play, none (stop), restart (repeat one) or sleep. */
-  action track_ended() noexcept { return static_cast<action>(pbq_on_track_ended(q_)); }
+  action track_ended() { return static_cast<action>(pbq_on_track_ended(q_)); }
   /* play, restart or none; `position` is the seconds played of the current entry. */
-  action previous(double position) noexcept { return static_cast<action>(pbq_previous(q_, position)); }
+  action previous(double position) { return static_cast<action>(pbq_previous(q_, position)); }
   status jump(int32_t index) {
     if (pbq_jump(q_, index) == 0) return {};
     return status::failure(detail::last_error());
   }
   /* False only for an invalid queue (or a value outside the enumerators). */
-  bool set_repeat(repeat_mode mode) noexcept { return pbq_set_repeat(q_, static_cast<int32_t>(mode)) >= 0; }
+  bool set_repeat(repeat_mode mode) { return pbq_set_repeat(q_, static_cast<int32_t>(mode)) >= 0; }
   /* The new mode; an invalid queue answers the value -1, which is no enumerator. */
-  repeat_mode cycle_repeat() noexcept { return static_cast<repeat_mode>(pbq_cycle_repeat(q_)); }
+  repeat_mode cycle_repeat() { return static_cast<repeat_mode>(pbq_cycle_repeat(q_)); }
 
   /* ---- Up next ---- */
   result<added> play_next(c_text track_json) {
@@ -204,9 +206,9 @@ class queue {
   result<added> add_to_queue(c_text track_json) {
     return added_result(pbq_add_to_queue_json(q_, track_json.get()));
   }
-  bool remove_up_next(int32_t offset) noexcept { return pbq_remove_up_next(q_, offset) == 0; }
-  bool move_up_next(int32_t from, int32_t to) noexcept { return pbq_move_up_next(q_, from, to) == 0; }
-  void clear_up_next() noexcept { (void)pbq_clear_up_next(q_); }
+  bool remove_up_next(int32_t offset) { return pbq_remove_up_next(q_, offset) == 0; }
+  bool move_up_next(int32_t from, int32_t to) { return pbq_move_up_next(q_, from, to) == 0; }
+  void clear_up_next() { (void)pbq_clear_up_next(q_); }
 
   /* ---- Shuffle ---- */
   status set_shuffle(bool enabled, uint64_t seed = 0) {
@@ -217,13 +219,13 @@ class queue {
 
   /* ---- Rate and sleep timer ---- */
   /* The rate now in force, after clamping to [0.5, 2.0]. */
-  float set_rate(float rate) noexcept { return pbq_set_rate(q_, rate); }
+  float set_rate(float rate) { return pbq_set_rate(q_, rate); }
   /* `duration` and `now` are used by sleep_mode::timer only (host clock units). */
-  bool set_sleep_timer(sleep_mode mode, int64_t duration = 0, int64_t now = 0) noexcept {
+  bool set_sleep_timer(sleep_mode mode, int64_t duration = 0, int64_t now = 0) {
     return pbq_set_sleep_timer(q_, static_cast<int32_t>(mode), duration, now) == 0;
   }
   /* Time left (> 0), 0 once when the timer runs out, -1 when no timer is armed. */
-  int64_t check_sleep_timer(int64_t now) noexcept { return pbq_check_sleep_timer(q_, now); }
+  int64_t check_sleep_timer(int64_t now) { return pbq_check_sleep_timer(q_, now); }
 
   /* ---- Documents ---- */
   result<std::string> state_json() const { return detail::take_document(q_, pbq_state_json(q_)); }
