@@ -51,7 +51,10 @@ test: test-release test-asan test-tsan test-valgrind fuzz
 bench: deps
 	@cmake --preset bench >/dev/null
 	@cmake --build --preset bench -j $(JOBS)
-	@for b in build/bench/bench/pbq_bench_*; do $$b --benchmark_min_time=0.2; done
+	@for b in engine documents; do \
+	  build/bench/bench/pbq_bench_$$b --benchmark_min_time=0.2 --benchmark_out=build/bench/$$b.json --benchmark_out_format=json || exit 1; \
+	done
+	@python3 bench/ratios.py build/bench/engine.json build/bench/documents.json
 
 clean:
 	rm -rf build
