@@ -30,7 +30,7 @@ const std::vector<std::string> &track_lists() {
       numbered_tracks(16, "s"),
       numbered_tracks(17, "s"),
       numbered_tracks(33, "l"),
-      R"([{"id":"0"},1,{"streamURL":""},{"streamURL":"1","artworkURL":"a.jpg"},)"
+      R"([{"id":"0"},1,"1",null,{"streamURL":""},{"streamURL":"1","artworkURL":"a.jpg"},)"
       R"({"streamURL":null,"id":"2"},{"streamURL":"0","title":"dup"},"x",{"streamURL":"n\u0000"}])",
       "[]",
       "{}",
