@@ -49,21 +49,21 @@ extern "C" int32_t pbq_set_tracks_json(pbq_queue *q, const char *tracks_json,
 
   // Both lists are filled in one pass, so that each record is copied while its
   // strings are still in cache.
+  // Both grow by doubling rather than being sized from the array: an array of
+  // rejected elements must not reserve room for tracks that never come.
   list_guard tracks, queue;
-  // Room for every element at once; rejected ones only leave some unused.
-  size_t elements = yyjson_arr_size(root);
-  if (list_reserve(&tracks.list, elements) != 0 || list_reserve(&queue.list, elements) != 0) {
-    return fail(msg::out_of_memory);
-  }
   size_t index, max;
   yyjson_val *element;
   yyjson_arr_foreach(root, index, max, element) {
     track_guard read;
     read_result r = parse_track_val(element, &read.rec);
     if (r == read_rejected) continue;
-    if (r == read_no_memory || list_push_copy(&queue.list, &read.rec) != 0) return fail(msg::out_of_memory);
-    // Moved, not copied: the record's strings travel into the list. The room was made
-    // above, so this cannot fail.
+    if (r == read_no_memory || list_reserve(&tracks.list, tracks.list.count + 1) != 0 ||
+        list_push_copy(&queue.list, &read.rec) != 0) {
+      return fail(msg::out_of_memory);
+    }
+    // Moved, not copied: the record's strings travel into the list, whose room was
+    // made above.
     (void)list_push_move(&tracks.list, &read.rec);
   }
 

@@ -280,3 +280,16 @@ TEST(Loading, SuccessEmptiesTheErrorText) {
 }
 
 }  // namespace
+
+// Rejected elements reserve nothing: a large array of them leaves the handle with
+// empty lists, not with room for tracks that never came.
+TEST(Loading, RejectedElementsReserveNoStorage) {
+  std::string json = "[";
+  for (int i = 0; i < 100000; i++) json += i == 0 ? "1" : ",1";
+  json += R"(,{"streamURL":"only.m4a"}])";
+  fixtures::handle h = fixtures::make_handle();
+  ASSERT_EQ(pbq_set_tracks_json(h.get(), json.c_str(), 0, 0), 0);
+  EXPECT_EQ(h->tracks.count, 1u);
+  EXPECT_EQ(h->tracks.capacity, 16u);
+  EXPECT_EQ(h->queue.capacity, 16u);
+}
