@@ -41,21 +41,27 @@ std::string describe(const step_case &c) {
          " repeat " + std::to_string(c.repeat);
 }
 
-TEST(Navigation, NextMovesForwardAndWrapsOnlyUnderRepeatAll) {
-  const step_case cases[] = {
-      {3, 0, off, 0, 1}, {3, 1, off, 0, 2}, {3, 2, off, 1, 2}, {3, 2, all, 0, 0},
-      {3, 2, one, 1, 2}, {3, 0, one, 0, 1}, {3, 1, all, 0, 2}, {1, 0, off, 1, 0},
-      {1, 0, all, 0, 0}, {1, 0, one, 1, 0},
-  };
+// Each case from its own handle: the call's answer, and nothing changed but current.
+template <size_t N>
+void expect_steps(const step_case (&cases)[N], int32_t (*step)(pbq_queue *)) {
   for (const step_case &c : cases) {
     SCOPED_TRACE(describe(c));
     handle h = at(c.count, c.current, c.repeat);
     ASSERT_NE(h, nullptr);
     fixtures::handle_contents expected = contents_of(h.get());
     expected.current = c.new_current;
-    EXPECT_EQ(pbq_next(h.get()), c.result);
+    EXPECT_EQ(step(h.get()), c.result);
     EXPECT_EQ(contents_of(h.get()), expected);
   }
+}
+
+TEST(Navigation, NextMovesForwardAndWrapsOnlyUnderRepeatAll) {
+  const step_case cases[] = {
+      {3, 0, off, 0, 1}, {3, 1, off, 0, 2}, {3, 2, off, 1, 2}, {3, 2, all, 0, 0},
+      {3, 2, one, 1, 2}, {3, 0, one, 0, 1}, {3, 1, all, 0, 2}, {1, 0, off, 1, 0},
+      {1, 0, all, 0, 0}, {1, 0, one, 1, 0},
+  };
+  expect_steps(cases, pbq_next);
 }
 
 TEST(Navigation, TrackEndedMovesOnRepeatsOneAndStopsAtTheEnd) {
@@ -63,15 +69,7 @@ TEST(Navigation, TrackEndedMovesOnRepeatsOneAndStopsAtTheEnd) {
       {3, 0, off, 0, 1}, {3, 1, off, 0, 2}, {3, 2, off, 1, 2}, {3, 2, all, 0, 0},
       {3, 2, one, 2, 2}, {3, 0, one, 2, 0}, {1, 0, all, 0, 0}, {1, 0, off, 1, 0},
   };
-  for (const step_case &c : cases) {
-    SCOPED_TRACE(describe(c));
-    handle h = at(c.count, c.current, c.repeat);
-    ASSERT_NE(h, nullptr);
-    fixtures::handle_contents expected = contents_of(h.get());
-    expected.current = c.new_current;
-    EXPECT_EQ(pbq_on_track_ended(h.get()), c.result);
-    EXPECT_EQ(contents_of(h.get()), expected);
-  }
+  expect_steps(cases, pbq_on_track_ended);
 }
 
 // The end-of-track sleep wins over both repeat modes and is reported once.
