@@ -54,6 +54,62 @@
 #define PBQ_API
 #endif
 
+/* ---- Versions and named codes ---------------------------------------------------- */
+
+/* The version of this header. pbq_version() and pbq_abi_version() give the library's
+ * own, which a host may compare with these at run time. A minor version may add
+ * functions and codes; only a new major version (and SONAME) changes or removes any. */
+#define PBQ_VERSION_MAJOR 1
+#define PBQ_VERSION_MINOR 0
+#define PBQ_VERSION_PATCH 0
+#define PBQ_VERSION_STRING "1.0.0"
+/* MAJOR * 10000 + MINOR * 100 + PATCH, for #if comparisons. */
+#define PBQ_VERSION_NUMBER 10000
+#define PBQ_ABI_VERSION 1
+
+/* The codes below are the values the functions take and return; the functions keep
+ * int32_t in their signatures so that the ABI does not depend on enum sizes. */
+
+/* Generic results: done, or refused. */
+enum { PBQ_OK = 0, PBQ_REFUSED = -1 };
+
+/* Repeat modes: pbq_set_repeat, pbq_cycle_repeat, "repeatMode" in the documents. */
+enum { PBQ_REPEAT_OFF = 0, PBQ_REPEAT_ALL = 1, PBQ_REPEAT_ONE = 2 };
+
+/* What the host does after pbq_next, pbq_previous and pbq_on_track_ended. */
+enum {
+  PBQ_ACTION_PLAY = 0,    /* moved: play the new current entry */
+  PBQ_ACTION_NONE = 1,    /* did not move; after the end of a track: stop */
+  PBQ_ACTION_RESTART = 2, /* play the current entry again from its start */
+  PBQ_ACTION_SLEEP = 3    /* the end-of-track sleep was due: stop */
+};
+
+/* Sleep modes: pbq_set_sleep_timer, "sleepMode" in the state document. */
+enum { PBQ_SLEEP_OFF = 0, PBQ_SLEEP_TIMER = 1, PBQ_SLEEP_END_OF_TRACK = 2 };
+
+/* What pbq_play_next_json and pbq_add_to_queue_json did (or PBQ_REFUSED). */
+enum {
+  PBQ_ADDED_QUEUED = 0, /* put into up next; the current entry plays on */
+  PBQ_ADDED_STARTED = 1 /* the queue had no current entry: current is now 0 */
+};
+
+/* What pbq_restore_resume_json did (or PBQ_REFUSED). */
+enum {
+  PBQ_RESTORE_RESUMED = 0, /* the saved track is current: seek to *out_position */
+  PBQ_RESTORE_NOTHING = 1  /* nothing resumed: load the tracks afresh */
+};
+
+/* pbq_selftest's answers: 0, or the first step that failed. */
+enum {
+  PBQ_SELFTEST_PASSED = 0,
+  PBQ_SELFTEST_NO_HANDLE = 1,   /* the private handle could not be allocated */
+  PBQ_SELFTEST_LOAD = 2,        /* loading failed; the error text says why */
+  PBQ_SELFTEST_FIRST_NEXT = 3,  /* the first advance did not move */
+  PBQ_SELFTEST_SECOND_NEXT = 4, /* the second advance did not stop at the end */
+  PBQ_SELFTEST_SHUFFLE_ON = 6,  /* turning shuffle on failed */
+  PBQ_SELFTEST_SHUFFLE_OFF = 7  /* turning shuffle off failed */
+};
+
 #ifdef __cplusplus
 extern "C" {
 #endif

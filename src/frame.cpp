@@ -70,9 +70,9 @@ void set_err(const char *message) {
 
 extern "C" {
 
-const char *pbq_version(void) { return "1.0.0"; }
+const char *pbq_version(void) { return PBQ_VERSION_STRING; }
 
-int32_t pbq_abi_version(void) { return 1; }
+int32_t pbq_abi_version(void) { return PBQ_ABI_VERSION; }
 
 const char *pbq_last_error(void) {
   pthread_once(&g_last_err_once, make_error_key);

@@ -38,13 +38,13 @@ struct pbq_queue {
 constexpr uint64_t k_max_list_count = INT32_MAX;
 constexpr uint64_t k_first_capacity = 16;
 
-constexpr int32_t k_repeat_off = 0;
-constexpr int32_t k_repeat_all = 1;
-constexpr int32_t k_repeat_one = 2;
+constexpr int32_t k_repeat_off = PBQ_REPEAT_OFF;
+constexpr int32_t k_repeat_all = PBQ_REPEAT_ALL;
+constexpr int32_t k_repeat_one = PBQ_REPEAT_ONE;
 
-constexpr int32_t k_sleep_off = 0;
-constexpr int32_t k_sleep_timer = 1;
-constexpr int32_t k_sleep_end_of_track = 2;
+constexpr int32_t k_sleep_off = PBQ_SLEEP_OFF;
+constexpr int32_t k_sleep_timer = PBQ_SLEEP_TIMER;
+constexpr int32_t k_sleep_end_of_track = PBQ_SLEEP_END_OF_TRACK;
 
 // Every message the library writes, word for word.
 namespace msg {

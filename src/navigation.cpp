@@ -6,10 +6,10 @@
 
 namespace {
 
-constexpr int32_t k_moved = 0;
-constexpr int32_t k_stayed = 1;
-constexpr int32_t k_replay = 2;
-constexpr int32_t k_sleep_due = 3;
+constexpr int32_t k_moved = PBQ_ACTION_PLAY;
+constexpr int32_t k_stayed = PBQ_ACTION_NONE;
+constexpr int32_t k_replay = PBQ_ACTION_RESTART;
+constexpr int32_t k_sleep_due = PBQ_ACTION_SLEEP;
 
 // One step forward under the repeat mode; repeat one moves on like repeat off.
 int32_t step_forward(pbq_queue *q) {
