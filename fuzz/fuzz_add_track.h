@@ -36,8 +36,7 @@ inline void add_track_target(const uint8_t *data, size_t size, add_at where) {
       break;
   }
   state_view before = check_handle(q);
-  std::vector<std::string> tracks_before;
-  for (uint64_t i = 0; i < q->tracks.count; i++) tracks_before.emplace_back(q->tracks.items[i].stream_url);
+  std::vector<std::string> tracks_before = loaded_urls(q);
 
   int32_t r = where == add_at::after_current ? pbq_play_next_json(q, text.c_str())
                                              : pbq_add_to_queue_json(q, text.c_str());
@@ -68,7 +67,7 @@ inline void add_track_target(const uint8_t *data, size_t size, add_at where) {
     bool known = std::find(tracks_before.begin(), tracks_before.end(), added) != tracks_before.end();
     size_t expected_tracks = tracks_before.size() + (known && before.current != -1 ? 0 : 1);
     FUZZ_CHECK(q->tracks.count == expected_tracks);
-    FUZZ_CHECK(std::string(q->tracks.items[q->tracks.count - 1].stream_url) ==
+    FUZZ_CHECK(std::string(tracks_entry(q, q->tracks.count - 1).stream_url) ==
                (expected_tracks > tracks_before.size() ? added : tracks_before.back()));
   }
   yyjson_doc_free(doc);

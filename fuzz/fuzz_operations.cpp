@@ -384,7 +384,7 @@ int program::step() {
       uint64_t seed = in.u64();
       std::vector<std::string> tracks;
       if (q != nullptr) {
-        for (uint64_t i = 0; i < q->tracks.count; i++) tracks.emplace_back(q->tracks.items[i].stream_url);
+        tracks = fuzz::loaded_urls(q);
       }
       int32_t r = pbq_set_shuffle(q, enabled, seed);
       if (q == nullptr) {

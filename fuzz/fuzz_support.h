@@ -13,6 +13,8 @@
 
 #include <yyjson.h>
 
+#include "../tests/state_oracle.h"
+#include "../tests/store_check.h"
 #include "model.h"
 #include "pbq.h"
 
@@ -125,18 +127,6 @@ inline bool is_one_of(const char *text, std::initializer_list<const char *> opti
 }
 
 // The invariants every call keeps, read from the handle itself.
-inline void check_list(const track_list &list) {
-  FUZZ_CHECK(list.count <= list.capacity);
-  FUZZ_CHECK((list.items == nullptr) == (list.capacity == 0));
-  for (uint64_t i = 0; i < list.count; i++) {
-    const track &t = list.items[i];
-    FUZZ_CHECK(t.stream_url != nullptr && t.stream_url[0] != '\0');
-    FUZZ_CHECK(t.title != nullptr && t.artist != nullptr);
-    FUZZ_CHECK(t.artwork_url == nullptr || t.artwork_url[0] != '\0');
-    FUZZ_CHECK(std::isfinite(t.duration) && t.duration >= 0.0);
-  }
-}
-
 inline void check_invariants(const pbq_queue *q) {
   if (q->queue.count == 0) {
     FUZZ_CHECK(q->current == -1);
@@ -148,8 +138,20 @@ inline void check_invariants(const pbq_queue *q) {
   FUZZ_CHECK(q->rate >= 0.5f && q->rate <= 2.0f);
   FUZZ_CHECK(q->sleep_mode >= 0 && q->sleep_mode <= 2);
   FUZZ_CHECK(q->sleep_mode == 1 || q->sleep_deadline == 0);
-  check_list(q->tracks);
-  check_list(q->queue);
+  const char *fault = store_check::fault(q);
+  if (fault != nullptr) fprintf(stderr, "storage: %s\n", fault);
+  FUZZ_CHECK(fault == nullptr);
+  // The direct writer gives yyjson's text byte for byte.
+  char *direct = pbq_state_json(q);
+  FUZZ_CHECK(direct != nullptr && oracle::state_text(q) == direct);
+  pbq_free(direct);
+}
+
+// The stream URLs of the loaded tracks, in order.
+inline std::vector<std::string> loaded_urls(const pbq_queue *q) {
+  std::vector<std::string> out;
+  for (uint64_t i = 0; i < q->tracks.count; i++) out.emplace_back(tracks_entry(q, i).stream_url);
+  return out;
 }
 
 // The state document, parsed and checked for shape.
@@ -265,7 +267,7 @@ inline state_view read_state(const pbq_queue *q) {
   FUZZ_CHECK(v.shuffled == (q->shuffle != 0));
   FUZZ_CHECK(v.rate == static_cast<double>(q->rate));
   FUZZ_CHECK(v.sleep == q->sleep_mode);
-  for (uint64_t k = 0; k < q->queue.count; k++) FUZZ_CHECK(v.queue[k] == q->queue.items[k].stream_url);
+  for (uint64_t k = 0; k < q->queue.count; k++) FUZZ_CHECK(v.queue[k] == queue_entry(q, k).stream_url);
   return v;
 }
 

@@ -1,8 +1,9 @@
-// The queue engine: step rules, the seeded shuffle and the queue builders shared by
-// loading and the shuffle mode. Internal to the library.
+// The queue engine: step rules, the seeded shuffle and the pieces that loading, the
+// restore and the shuffle mode share. Internal to the library.
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 
 #include "model.h"
 
@@ -26,16 +27,12 @@ inline bool has_previous(const pbq_queue *q) {
   return has_current(q) && (q->current > 0 || q->repeat_mode == k_repeat_all);
 }
 
-// Permutes items[lo, hi) in place with a Fisher-Yates pass driven by SplitMix64
-// seeded with `seed` (0 selects a fixed built-in state). Allocates nothing.
-void shuffle_range(track *items, uint64_t lo, uint64_t hi, uint64_t seed);
+// Permutes ids[lo, hi) in place with a Fisher-Yates pass driven by SplitMix64 seeded
+// with `seed` (0 selects a fixed built-in state). Allocates nothing.
+void shuffle_range(uint32_t *ids, uint64_t lo, uint64_t hi, uint64_t seed);
 
-// Fills the empty list `out` with deep copies of every record of `src`, in order.
-// Returns 0, or -1 when memory ran out (`out` then holds what was copied so far).
-[[nodiscard]] int list_copy_all(track_list *out, const track_list *src);
-
-// Moves items[from] to position `to` (to <= from); the records between move up.
-void move_to_front_of(track *items, uint64_t to, uint64_t from);
+// Moves ids[from] to position `to` (to <= from); the ids between move up.
+void move_to_front_of(uint32_t *ids, uint64_t to, uint64_t from);
 
 // The rate rule: not finite or below 0.5 gives 0.5, above 2.0 gives 2.0.
 float clamp_rate(float rate);
@@ -43,3 +40,28 @@ float clamp_rate(float rate);
 // The rate rule for a rate that arrives as a double; a value too large for a float
 // counts as infinite.
 float clamp_rate_from_double(double rate);
+
+// A tracks JSON text parsed for loading: the library's own copy of the text, decoded
+// in place, and yyjson's document over it. Both are released with the object unless
+// loading took the text over.
+struct parsed_tracks {
+  char *text = nullptr;
+  yyjson_doc *doc = nullptr;
+  parsed_tracks() = default;
+  ~parsed_tracks() {
+    yyjson_doc_free(doc);
+    free(text);
+  }
+  parsed_tracks(const parsed_tracks &) = delete;
+  parsed_tracks &operator=(const parsed_tracks &) = delete;
+};
+
+enum class parse_outcome { ok, no_memory, invalid, not_array };
+
+// Copies and parses a tracks JSON text; ok means its root is an array.
+parse_outcome parse_tracks(const char *tracks_json, parsed_tracks *out);
+
+// Replaces the handle's tracks and queue with the tracks of `parsed`, starting at
+// `start_index` (clamped) and shuffled from `seed` when shuffle is on. Returns 0 with
+// the error text emptied, or -1 with "out of memory" and the handle unchanged.
+[[nodiscard]] int32_t install_tracks(pbq_queue *q, parsed_tracks *parsed, int32_t start_index, uint64_t seed);

@@ -101,8 +101,10 @@ pbq_queue *pbq_create(void) {
 
 void pbq_destroy(pbq_queue *q) {
   if (q == nullptr) return;
-  list_clear(&q->tracks);
-  list_clear(&q->queue);
+  store_free(&q->store);
+  id_list_free(&q->tracks);
+  id_list_free(&q->queue);
+  index_free(&q->index);
   free(q);
 }
 

@@ -1,5 +1,7 @@
-// Loading a track list: the new tracks and play queue are built aside and swapped
-// in only when everything was allocated.
+// Loading a track list. The host's text is copied once and decoded in place; the
+// records point into that copy, which the handle keeps instead of a string per field.
+// Everything is built aside and swapped in only when all of it was allocated.
+#include <cstdlib>
 #include <cstring>
 
 #include "engine.h"
@@ -12,75 +14,120 @@ int fail(const char *message) {
   return -1;
 }
 
-// Orders the play queue, a copy of the tracks in source order, for the start track
-// `s`: with shuffle on the chosen track goes first and the others follow in seeded
-// order.
-void order_play_queue(track_list *queue, uint64_t s, bool shuffled, uint64_t seed) {
+// What a load builds before it touches the handle; freed unless handed over.
+struct new_lists {
+  track_store store{};
+  id_list tracks{}, queue{};
+  new_lists() = default;
+  ~new_lists() {
+    store_free(&store);
+    id_list_free(&tracks);
+    id_list_free(&queue);
+  }
+  new_lists(const new_lists &) = delete;
+  new_lists &operator=(const new_lists &) = delete;
+};
+
+// Orders the play queue, the tracks in source order, for the start track `s`: with
+// shuffle on the chosen track goes first and the others follow in seeded order.
+void order_play_queue(id_list *queue, uint64_t s, bool shuffled, uint64_t seed) {
   if (!shuffled) return;
-  move_to_front_of(queue->items, 0, s);
-  if (queue->count > 2) shuffle_range(queue->items, 1, queue->count, seed);
+  move_to_front_of(queue->ids, 0, s);
+  if (queue->count > 2) shuffle_range(queue->ids, 1, queue->count, seed);
 }
 
 }  // namespace
 
-int list_copy_all(track_list *out, const track_list *src) {
-  if (list_reserve(out, src->count) != 0) return -1;
-  for (uint64_t i = 0; i < src->count; i++) {
-    if (list_push_copy(out, &src->items[i]) != 0) return -1;
-  }
-  return 0;
-}
-
-void move_to_front_of(track *items, uint64_t to, uint64_t from) {
+void move_to_front_of(uint32_t *ids, uint64_t to, uint64_t from) {
   if (from <= to) return;
-  track moving = items[from];
-  memmove(&items[to + 1], &items[to], (from - to) * sizeof(track));
-  items[to] = moving;
+  uint32_t moving = ids[from];
+  memmove(&ids[to + 1], &ids[to], (from - to) * sizeof(uint32_t));
+  ids[to] = moving;
 }
 
-extern "C" int32_t pbq_set_tracks_json(pbq_queue *q, const char *tracks_json,
-                                       int32_t start_index, uint64_t seed) {
-  if (q == nullptr || tracks_json == nullptr) return fail(msg::null_arg);
-  bool no_memory = false;
-  doc_guard doc(read_json(tracks_json, &no_memory));
-  if (doc.doc == nullptr) return fail(no_memory ? msg::out_of_memory : msg::invalid_tracks_json);
-  yyjson_val *root = yyjson_doc_get_root(doc.doc);
-  if (!yyjson_is_arr(root)) return fail(msg::tracks_not_array);
+parse_outcome parse_tracks(const char *tracks_json, parsed_tracks *out) {
+  size_t length = strlen(tracks_json);
+  if (length > SIZE_MAX - YYJSON_PADDING_SIZE) return parse_outcome::no_memory;
+  out->text = static_cast<char *>(malloc(length + YYJSON_PADDING_SIZE));
+  if (out->text == nullptr) return parse_outcome::no_memory;
+  memcpy(out->text, tracks_json, length);
+  memset(out->text + length, 0, YYJSON_PADDING_SIZE);
+  yyjson_read_err err{};
+  // Strings are decoded into the copy itself, so they outlive the document.
+  out->doc = yyjson_read_opts(out->text, length, YYJSON_READ_INSITU, nullptr, &err);
+  if (out->doc == nullptr) {
+    return err.code == YYJSON_READ_ERROR_MEMORY_ALLOCATION ? parse_outcome::no_memory : parse_outcome::invalid;
+  }
+  return yyjson_is_arr(yyjson_doc_get_root(out->doc)) ? parse_outcome::ok : parse_outcome::not_array;
+}
 
-  // Both lists are filled in one pass, so that each record is copied while its
-  // strings are still in cache.
-  // Both grow by doubling rather than being sized from the array: an array of
+int32_t install_tracks(pbq_queue *q, parsed_tracks *parsed, int32_t start_index, uint64_t seed) {
+  // The pool grows by doubling rather than being sized from the array: an array of
   // rejected elements must not reserve room for tracks that never come.
-  list_guard tracks, queue;
+  new_lists built;
   size_t index, max;
   yyjson_val *element;
-  yyjson_arr_foreach(root, index, max, element) {
-    track_guard read;
-    read_result r = parse_track_val(element, &read.rec);
+  yyjson_arr_foreach(yyjson_doc_get_root(parsed->doc), index, max, element) {
+    track_rec rec;
+    read_result r = parse_track_val(element, &rec);
     if (r == read_rejected) continue;
-    if (r == read_no_memory || list_reserve(&tracks.list, tracks.list.count + 1) != 0 ||
-        list_push_copy(&queue.list, &read.rec) != 0) {
+    if (r == read_too_long || built.store.count >= k_max_list_count ||
+        store_reserve(&built.store, built.store.count + 1) != 0) {
       return fail(msg::out_of_memory);
     }
-    // Moved, not copied: the record's strings travel into the list, whose room was
-    // made above.
-    (void)list_push_move(&tracks.list, &read.rec);
+    rec.flags |= rec_in_tracks;
+    (void)store_push(&built.store, rec);
   }
 
+  uint64_t n = built.store.count;
   uint64_t s = 0;
-  if (tracks.list.count > 0) {
+  if (n > 0) {
+    if (id_list_reserve(&built.tracks, n) != 0 || id_list_reserve(&built.queue, n) != 0) {
+      return fail(msg::out_of_memory);
+    }
+    for (uint64_t i = 0; i < n; i++) built.tracks.ids[i] = built.queue.ids[i] = static_cast<uint32_t>(i);
+    built.tracks.count = built.queue.count = n;
     // Clamped so that an index past either end still starts a track.
     if (start_index > 0) s = static_cast<uint64_t>(start_index);
-    if (s >= tracks.list.count) s = tracks.list.count - 1;
-    order_play_queue(&queue.list, s, q->shuffle != 0, seed);
+    if (s >= n) s = n - 1;
+    order_play_queue(&built.queue, s, q->shuffle != 0, seed);
+    // The doubling's slack is given back: the pool only grows again through adds.
+    if (built.store.capacity > n) {
+      auto *fitted = static_cast<track_rec *>(realloc(built.store.recs, n * sizeof(track_rec)));
+      if (fitted != nullptr) {
+        built.store.recs = fitted;
+        built.store.capacity = n;
+      }
+    }
+    // The records point into the text: it now belongs to the store.
+    built.store.text = parsed->text;
+    parsed->text = nullptr;
   }
 
-  list_clear(&q->tracks);
-  list_clear(&q->queue);
-  q->tracks = tracks.release();
-  q->queue = queue.release();
+  store_free(&q->store);
+  id_list_free(&q->tracks);
+  id_list_free(&q->queue);
+  index_free(&q->index);
+  q->store = built.store;
+  q->tracks = built.tracks;
+  q->queue = built.queue;
+  built.store = track_store{};
+  built.tracks = built.queue = id_list{};
   if (q->queue.count == 0) q->current = -1;
   else q->current = q->shuffle != 0 ? 0 : static_cast<int32_t>(s);
   set_err("");
   return 0;
+}
+
+extern "C" int32_t pbq_set_tracks_json(pbq_queue *q, const char *tracks_json, int32_t start_index,
+                                       uint64_t seed) {
+  if (q == nullptr || tracks_json == nullptr) return fail(msg::null_arg);
+  parsed_tracks parsed;
+  switch (parse_tracks(tracks_json, &parsed)) {
+    case parse_outcome::ok: break;
+    case parse_outcome::no_memory: return fail(msg::out_of_memory);
+    case parse_outcome::invalid: return fail(msg::invalid_tracks_json);
+    case parse_outcome::not_array: return fail(msg::tracks_not_array);
+  }
+  return install_tracks(q, &parsed, start_index, seed);
 }

@@ -1,7 +1,9 @@
-// The frame and the track model: the handle record, track records and lists, the
-// track reader and the per-thread error text. Internal to the library.
+// The frame and the track model: the handle, the record pool that holds every track,
+// the id lists that order them, the track reader and the per-thread error text.
+// Internal to the library.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 
@@ -9,24 +11,68 @@
 
 #include "pbq.h"
 
-struct track {
-  char *stream_url;   // never null in a record held by a list
-  char *title;        // never null in a list; "" when the input had none
-  char *artist;       // never null in a list; "" when the input had none
-  char *artwork_url;  // null when the track has no artwork
-  double duration;    // seconds; 0 when unknown
+// One track as the handle keeps it. A record is made once (by a load or an add) and
+// never changes; every list entry that names it shares its strings.
+struct track_rec {
+  const char *stream_url;   // never null or empty; NUL-terminated
+  const char *title;        // never null; "" when the input had none
+  const char *artist;       // never null; "" when the input had none
+  const char *artwork_url;  // null when the track has no artwork
+  uint32_t stream_url_len, title_len, artist_len, artwork_url_len;
+  double duration;          // seconds, finite; 0 when unknown
+  uint32_t flags;           // rec_* bits below
+  uint32_t spare;
 };
 
-struct track_list {
-  track *items;       // null exactly when capacity is 0
+// The string needs no escaping in JSON output (read without escape sequences).
+constexpr uint32_t rec_plain_stream_url = 1u << 0;
+constexpr uint32_t rec_plain_title = 1u << 1;
+constexpr uint32_t rec_plain_artist = 1u << 2;
+constexpr uint32_t rec_plain_artwork = 1u << 3;
+// The four strings live in one heap block that starts at stream_url (added tracks);
+// otherwise they point into the store's loaded text.
+constexpr uint32_t rec_owns_strings = 1u << 4;
+// Named by `tracks`, which only grows until the next load: the record lives as long.
+constexpr uint32_t rec_in_tracks = 1u << 5;
+// Named by no list any more: its strings are freed and its slot awaits compaction.
+constexpr uint32_t rec_dead = 1u << 6;
+
+// Every record of a handle. Loaded records point into `text`, the host's tracks JSON
+// copied once and decoded in place by the reader; added records own their strings.
+struct track_store {
+  track_rec *recs;             // null exactly when capacity is 0
+  uint64_t count;              // slots in use, dead ones included
+  uint64_t capacity;
+  uint64_t dead;               // slots whose record no list names
+  uint64_t queue_only;         // live records named by the queue alone
+  uint64_t live_text_bound;    // sum of record_text_bound over the live records
+  char *text;                  // the loaded text; null when nothing was loaded
+};
+
+// An ordered list of record ids: `tracks` (source order) and `queue` (play order).
+struct id_list {
+  uint32_t *ids;               // null exactly when capacity is 0
   uint64_t count;
   uint64_t capacity;
 };
 
+// Stream URL -> position in `tracks` of its first occurrence. Built on first need
+// and kept up to date by every append to `tracks`; dropped by a load.
+struct url_slot {
+  uint32_t position_plus_one;  // 0 for an empty slot
+  uint32_t tag;                // high bits of the URL's hash, to skip most compares
+};
+struct url_index {
+  url_slot *slots;             // null when the index is not built
+  uint64_t capacity;           // a power of two, or 0
+};
+
 struct pbq_queue {
-  track_list tracks;  // the loaded tracks in source order
-  track_list queue;   // the play order, with its own copies
-  int32_t current;    // index into queue, -1 for none
+  track_store store;
+  id_list tracks;              // the loaded tracks in source order
+  id_list queue;               // the play order
+  url_index index;
+  int32_t current;             // index into queue, -1 for none
   int32_t repeat_mode;
   int32_t shuffle;
   float rate;
@@ -34,7 +80,8 @@ struct pbq_queue {
   int64_t sleep_deadline;
 };
 
-// Indices are signed 32-bit, so no list holds more records than this.
+// Indices are signed 32-bit, so no list holds more entries than this; record ids are
+// 32-bit, and the pool never holds more than twice the live records.
 constexpr uint64_t k_max_list_count = INT32_MAX;
 constexpr uint64_t k_first_capacity = 16;
 
@@ -63,33 +110,78 @@ constexpr size_t k_error_capacity = 256;
 // Writes `message` into the calling thread's error text, cut to 255 bytes.
 void set_err(const char *message);
 
-// Deep copy of `src` into `dst` (old contents overwritten, not freed). Null title or
-// artist become "", a null stream URL becomes "". Returns 0, or -1 with `dst` zeroed.
-[[nodiscard]] int track_copy(track *dst, const track *src);
+// ---- Records and lists (store.cpp) ----------------------------------------------
 
-// Frees the strings of `t` and zeroes it.
-void track_free(track *t);
+inline const track_rec &record_at(const pbq_queue *q, uint32_t id) {
+  assert(id < q->store.count && (q->store.recs[id].flags & rec_dead) == 0);
+  return q->store.recs[id];
+}
+inline const track_rec &queue_entry(const pbq_queue *q, uint64_t position) {
+  assert(position < q->queue.count);
+  return record_at(q, q->queue.ids[position]);
+}
+inline const track_rec &tracks_entry(const pbq_queue *q, uint64_t position) {
+  assert(position < q->tracks.count);
+  return record_at(q, q->tracks.ids[position]);
+}
 
-// Makes room for `needed` records: capacities run 16, 32, 64, ... Returns 0, or -1
-// with the list unchanged when memory runs out or `needed` exceeds k_max_list_count.
-[[nodiscard]] int list_reserve(track_list *list, uint64_t needed);
+// Bytes the record's JSON object can take at most, its separating comma included.
+uint64_t record_text_bound(const track_rec &rec);
 
-// Appends a deep copy of `t`. Returns 0, or -1 with every counted record as before
-// (a growth may stay in place).
-[[nodiscard]] int list_push_copy(track_list *list, const track *t);
+// Makes room for `needed` records. Returns 0, or -1 with the store unchanged.
+[[nodiscard]] int store_reserve(track_store *store, uint64_t needed);
 
-// Appends `t` itself: its strings now belong to the list. Returns 0, or -1 when the
-// list cannot grow; `t` then still owns its strings.
-[[nodiscard]] int list_push_move(track_list *list, track *t);
+// Adds `rec` (room made by store_reserve) and returns its id.
+uint32_t store_push(track_store *store, const track_rec &rec);
 
-// Frees every record and the storage; the list is empty and can be filled again.
-void list_clear(track_list *list);
+// Frees every record's strings, the pool and the loaded text; the store is empty.
+void store_free(track_store *store);
+
+// Gives `rec` its own copy of its strings, in one heap block. Returns 0, or -1 with
+// `rec` unchanged when memory ran out.
+[[nodiscard]] int own_strings(track_rec *rec);
+
+// Makes room for `needed` ids: capacities run 16, 32, 64, ... Returns 0, or -1 with
+// the list unchanged when memory runs out or `needed` exceeds k_max_list_count.
+[[nodiscard]] int id_list_reserve(id_list *list, uint64_t needed);
+
+// Frees the list's storage; the list is empty.
+void id_list_free(id_list *list);
+
+// The queue no longer names record `id`: a record that `tracks` does not name dies.
+void release_queue_entry(pbq_queue *q, uint32_t id);
+
+// Every record named by the queue alone dies (the queue is being rebuilt from tracks).
+void release_queue_only(pbq_queue *q);
+
+// Drops dead slots once they outnumber the live records, so that memory follows the
+// live records however long a session of adds and removes runs. Best effort: when
+// memory runs out the pool stays as it is.
+void compact_if_sparse(pbq_queue *q);
+
+// ---- The URL index (url_index.cpp) ------------------------------------------------
+
+// Position in `tracks` of the first track with this stream URL, or -1. Uses the index
+// when it is built and walks `tracks` otherwise; allocates nothing.
+int64_t tracks_find(const pbq_queue *q, const char *url, uint32_t length);
+
+// Builds the index if needed and makes room for one more URL. Returns 0, or -1 when
+// memory ran out (the handle's lists are untouched either way).
+[[nodiscard]] int index_prepare_insert(pbq_queue *q);
+
+// Records tracks[position] if its URL is not there yet (room made by
+// index_prepare_insert). Does nothing while the index is not built.
+void index_insert(pbq_queue *q, uint64_t position);
+
+void index_free(url_index *index);
+
+// ---- The track reader (track_reader.cpp) ------------------------------------------
 
 // What the track reader made of a value.
 enum read_result : int {
   read_ok = 0,
   read_rejected = -1,   // not a usable track
-  read_no_memory = -2,  // a copy could not be allocated
+  read_too_long = -2,   // a string of 4 GiB or more: reported as lack of memory
 };
 
 // The address the reader takes from a track object, without copying anything:
@@ -98,8 +190,10 @@ enum read_result : int {
 // one holding a NUL character).
 [[nodiscard]] bool track_address(yyjson_val *val, const char **address, size_t *length);
 
-// Reads one track object into `out` (zeroed first). On read_ok `out` owns its strings.
-[[nodiscard]] read_result parse_track_val(yyjson_val *val, track *out);
+// Reads one track object into `out` (zeroed first). On read_ok the record's strings
+// point into the parsed document (its strings, or the text it was read in place
+// from), so they live as long as that; nothing is allocated.
+[[nodiscard]] read_result parse_track_val(yyjson_val *val, track_rec *out);
 
 // Parses `text` (its whole length) with yyjson, strict JSON, default allocator.
 // `*no_memory` tells a failure for lack of memory from a text that is not JSON.
@@ -112,28 +206,4 @@ struct doc_guard {
   ~doc_guard() { yyjson_doc_free(doc); }
   doc_guard(const doc_guard &) = delete;
   doc_guard &operator=(const doc_guard &) = delete;
-};
-
-// Frees a temporary record's strings at the end of its scope unless released.
-struct track_guard {
-  track rec{};
-  track_guard() = default;
-  ~track_guard() { track_free(&rec); }
-  track_guard(const track_guard &) = delete;
-  track_guard &operator=(const track_guard &) = delete;
-};
-
-// Clears a list being built aside unless it was handed over.
-struct list_guard {
-  track_list list{};
-  list_guard() = default;
-  ~list_guard() { list_clear(&list); }
-  list_guard(const list_guard &) = delete;
-  list_guard &operator=(const list_guard &) = delete;
-  // Gives the storage away; the guard is left empty.
-  track_list release() {
-    track_list out = list;
-    list = track_list{};
-    return out;
-  }
 };

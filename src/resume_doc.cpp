@@ -87,9 +87,13 @@ char *pbq_export_resume_json(const pbq_queue *q, double position) {
   yyjson_mut_doc *doc = guard.doc;
   yyjson_mut_val *root = new_root_object(doc);
   if (root == nullptr) return nullptr;
-  bool ok = has_current(q)
-                ? yyjson_mut_obj_add_strcpy(doc, root, "lastTrackURL", q->queue.items[q->current].stream_url)
-                : yyjson_mut_obj_add_null(doc, root, "lastTrackURL");
+  bool ok;
+  if (has_current(q)) {
+    const track_rec &playing = queue_entry(q, static_cast<uint64_t>(q->current));
+    ok = yyjson_mut_obj_add_strncpy(doc, root, "lastTrackURL", playing.stream_url, playing.stream_url_len);
+  } else {
+    ok = yyjson_mut_obj_add_null(doc, root, "lastTrackURL");
+  }
   // Never negative, and +0.0 for NaN, infinities and either zero.
   double saved = std::isfinite(position) && position > 0.0 ? position : 0.0;
   ok = ok && yyjson_mut_obj_add_real(doc, root, "lastTrackTime", saved) &&
@@ -108,7 +112,7 @@ int32_t pbq_restore_resume_json(pbq_queue *q, const char *resume_json, const cha
   if (!yyjson_is_obj(root)) return -1;
   if (yyjson_obj_size(root) == 0) {
     put_position(out_position, 0.0);
-    return 1;
+    return PBQ_RESTORE_NOTHING;
   }
 
   resume_members m = find_resume_members(root);
@@ -117,26 +121,24 @@ int32_t pbq_restore_resume_json(pbq_queue *q, const char *resume_json, const cha
   if (!(position > 0.0)) position = 0.0;
   if (!yyjson_is_str(m.url) || yyjson_get_len(m.url) == 0) {
     put_position(out_position, 0.0);
-    return 1;
+    return PBQ_RESTORE_NOTHING;
   }
   // The URL is read in place: the resume document lives until the search is done.
   string_view url(yyjson_get_str(m.url), yyjson_get_len(m.url));
 
+  // The tracks are parsed once: the same parse finds the saved track and is loaded.
+  parsed_tracks tracks;
+  if (parse_tracks(tracks_json, &tracks) != parse_outcome::ok) return -1;
   uint64_t start = 0;
-  {
-    doc_guard tracks(read_json(tracks_json, &no_memory));
-    yyjson_val *array = yyjson_doc_get_root(tracks.doc);
-    if (!yyjson_is_arr(array)) return -1;
-    if (!find_saved_track(array, url, &start)) {
-      put_position(out_position, 0.0);
-      return 1;
-    }
+  if (!find_saved_track(yyjson_doc_get_root(tracks.doc), url, &start)) {
+    put_position(out_position, 0.0);
+    return PBQ_RESTORE_NOTHING;
   }
   // An index past INT32_MAX cannot be loaded anyway; loading then reports it.
   int32_t start_index = start > k_max_list_count ? INT32_MAX : static_cast<int32_t>(start);
-  if (pbq_set_tracks_json(q, tracks_json, start_index, k_restore_seed) != 0) return -1;
+  if (install_tracks(q, &tracks, start_index, k_restore_seed) != 0) return -1;
   put_position(out_position, position);
-  return 0;
+  return PBQ_RESTORE_RESUMED;
 }
 
 }  // extern "C"

@@ -20,33 +20,35 @@ uint64_t splitmix64_next(uint64_t *state) {
   return z ^ (z >> 31);
 }
 
-// Turning off: the queue becomes a copy of the tracks in source order, and the
-// playing track stays current. Built aside so that a failure changes nothing.
+// Turning off: the queue becomes the tracks in source order, and the playing track
+// stays current. Built aside so that a failure changes nothing.
 int32_t shuffle_off(pbq_queue *q) {
   // With nothing to rebuild from, the queue keeps its order.
   if (q->tracks.count == 0) {
     q->shuffle = 0;
     return 0;
   }
-  list_guard rebuilt;
-  if (list_copy_all(&rebuilt.list, &q->tracks) != 0) {
+  id_list rebuilt{};
+  if (id_list_reserve(&rebuilt, q->tracks.count) != 0) {
     set_err(msg::out_of_memory);
     return -1;
   }
+  memcpy(rebuilt.ids, q->tracks.ids, q->tracks.count * sizeof(uint32_t));
+  rebuilt.count = q->tracks.count;
   int32_t current = 0;
   if (has_current(q)) {
-    const char *playing = q->queue.items[q->current].stream_url;
-    for (uint64_t i = 0; i < rebuilt.list.count; i++) {
-      if (strcmp(rebuilt.list.items[i].stream_url, playing) == 0) {
-        current = static_cast<int32_t>(i);
-        break;
-      }
-    }
+    // The first loaded track with the playing URL: an added copy of a loaded track
+    // gives way to the loaded one.
+    const track_rec &playing = queue_entry(q, static_cast<uint64_t>(q->current));
+    int64_t found = tracks_find(q, playing.stream_url, playing.stream_url_len);
+    if (found >= 0) current = static_cast<int32_t>(found);
   }
-  list_clear(&q->queue);
-  q->queue = rebuilt.release();
+  release_queue_only(q);
+  id_list_free(&q->queue);
+  q->queue = rebuilt;
   q->current = current;
   q->shuffle = 0;
+  compact_if_sparse(q);
   return 0;
 }
 
@@ -55,26 +57,26 @@ void shuffle_on(pbq_queue *q, uint64_t seed) {
   uint64_t count = q->queue.count;
   if (has_current(q)) {
     // The playing entry goes first and keeps playing; only what follows is shuffled.
-    move_to_front_of(q->queue.items, 0, static_cast<uint64_t>(q->current));
-    if (count > 2) shuffle_range(q->queue.items, 1, count, seed);
+    move_to_front_of(q->queue.ids, 0, static_cast<uint64_t>(q->current));
+    if (count > 2) shuffle_range(q->queue.ids, 1, count, seed);
   } else if (count >= 2) {
-    shuffle_range(q->queue.items, 0, count, seed);
+    shuffle_range(q->queue.ids, 0, count, seed);
   }
   q->current = 0;
 }
 
 }  // namespace
 
-void shuffle_range(track *items, uint64_t lo, uint64_t hi, uint64_t seed) {
+void shuffle_range(uint32_t *ids, uint64_t lo, uint64_t hi, uint64_t seed) {
   uint64_t state = seed == 0 ? k_zero_seed_state : seed;
   if (lo + 1 >= hi) return;
   for (uint64_t i = hi - 1; i > lo; i--) {
     uint64_t j = lo + splitmix64_next(&state) % (i - lo + 1);
     // A draw that lands on i is spent all the same.
     if (j != i) {
-      track held = items[i];
-      items[i] = items[j];
-      items[j] = held;
+      uint32_t held = ids[i];
+      ids[i] = ids[j];
+      ids[j] = held;
     }
   }
 }

@@ -1,50 +1,97 @@
-// The state document: everything the host draws, as one compact JSON text.
+// The state document: everything the host draws, as one compact JSON text written
+// directly into one block, walking the play queue once.
+#include <cstdlib>
+
 #include "documents.h"
 #include "engine.h"
 
 namespace {
 
-bool add_track_object(yyjson_mut_doc *doc, yyjson_mut_val *obj, const track *t) {
-  return obj != nullptr && add_track_to_json(doc, obj, t);
+// The members before "queue" without the current track: keys, 5 numbers, 3 booleans.
+constexpr uint64_t k_head_bound = 160 + 5 * k_max_number_text;
+
+// How far ahead in play order the records, then their strings, are fetched.
+constexpr uint64_t k_record_lookahead = 8;
+constexpr uint64_t k_string_lookahead = 4;
+
+char *put_bool(char *out, bool value) { return value ? put_literal(out, "true") : put_literal(out, "false"); }
+
+// Room for `needed` more bytes after `*at` in the block [*text, *end). The block is
+// sized from the store's bound up front, so this only grows it if that bound were
+// ever short.
+bool ensure_room(char **text, char **end, char **at, uint64_t needed) {
+  auto used = static_cast<uint64_t>(*at - *text);
+  if (static_cast<uint64_t>(*end - *at) >= needed) return true;
+  uint64_t size = (used + needed) * 2;
+  auto *grown = static_cast<char *>(realloc(*text, size));
+  if (grown == nullptr) return false;
+  *text = grown;
+  *at = grown + used;
+  *end = grown + size;
+  return true;
 }
 
 }  // namespace
 
 extern "C" char *pbq_state_json(const pbq_queue *q) {
   if (q == nullptr) return nullptr;
-  mut_doc_guard guard;
-  yyjson_mut_doc *doc = guard.doc;
-  if (doc == nullptr) return nullptr;
-  // Eleven values (an object, five keys, five members) for every track object, taken
-  // from one pool block instead of a chain of growing ones.
-  yyjson_mut_doc_set_val_pool_size(doc, 11 * (q->queue.count + 1) + 32);
-  yyjson_mut_val *root = new_root_object(doc);
-  if (root == nullptr) return nullptr;
-
   bool current_exists = has_current(q);
-  bool ok = yyjson_mut_obj_add_int(doc, root, "currentIndex", q->current) &&
-            yyjson_mut_obj_add_uint(doc, root, "queueCount", q->queue.count) &&
-            yyjson_mut_obj_add_uint(doc, root, "upNextCount", up_next_count(q)) &&
-            yyjson_mut_obj_add_int(doc, root, "repeatMode", q->repeat_mode) &&
-            yyjson_mut_obj_add_bool(doc, root, "isShuffled", q->shuffle != 0) &&
-            yyjson_mut_obj_add_real(doc, root, "playbackRate", static_cast<double>(q->rate)) &&
-            yyjson_mut_obj_add_int(doc, root, "sleepMode", q->sleep_mode) &&
-            yyjson_mut_obj_add_bool(doc, root, "hasNext", has_next(q)) &&
-            yyjson_mut_obj_add_bool(doc, root, "hasPrevious", has_previous(q));
-  if (!ok) return nullptr;
+  const track_rec *current = current_exists ? &queue_entry(q, static_cast<uint64_t>(q->current)) : nullptr;
+  // Every queue entry names a different live record, so the live records' bound
+  // covers the queue, one comma each included.
+  uint64_t bound = k_head_bound + (current != nullptr ? record_text_bound(*current) : 8) +
+                   q->store.live_text_bound + 16;
+  if (bound > SIZE_MAX) return nullptr;
+  auto *text = static_cast<char *>(malloc(static_cast<size_t>(bound)));
+  if (text == nullptr) return nullptr;
+  char *end = text + bound;
+  char *at = text;
 
-  if (current_exists) {
-    ok = add_track_object(doc, yyjson_mut_obj_add_obj(doc, root, "currentTrack"),
-                          &q->queue.items[q->current]);
-  } else {
-    ok = yyjson_mut_obj_add_null(doc, root, "currentTrack");
-  }
-  if (!ok) return nullptr;
+  at = put_literal(at, "{\"currentIndex\":");
+  at = put_int(at, q->current);
+  at = put_literal(at, ",\"queueCount\":");
+  at = put_uint(at, q->queue.count);
+  at = put_literal(at, ",\"upNextCount\":");
+  at = put_uint(at, up_next_count(q));
+  at = put_literal(at, ",\"repeatMode\":");
+  at = put_int(at, q->repeat_mode);
+  at = put_literal(at, ",\"isShuffled\":");
+  at = put_bool(at, q->shuffle != 0);
+  at = put_literal(at, ",\"playbackRate\":");
+  at = put_real(at, static_cast<double>(q->rate));
+  at = put_literal(at, ",\"sleepMode\":");
+  at = put_int(at, q->sleep_mode);
+  at = put_literal(at, ",\"hasNext\":");
+  at = put_bool(at, has_next(q));
+  at = put_literal(at, ",\"hasPrevious\":");
+  at = put_bool(at, has_previous(q));
+  at = put_literal(at, ",\"currentTrack\":");
+  at = current != nullptr ? put_track_object(at, *current) : put_literal(at, "null");
+  at = put_literal(at, ",\"queue\":[");
 
-  yyjson_mut_val *entries = yyjson_mut_obj_add_arr(doc, root, "queue");
-  if (entries == nullptr) return nullptr;
-  for (uint64_t i = 0; i < q->queue.count; i++) {
-    if (!add_track_object(doc, yyjson_mut_arr_add_obj(doc, entries), &q->queue.items[i])) return nullptr;
+  const uint32_t *ids = q->queue.ids;
+  const track_rec *recs = q->store.recs;
+  uint64_t count = q->queue.count;
+  for (uint64_t i = 0; i < count; i++) {
+    // A shuffled queue visits the pool out of order: fetch ahead of the walk.
+    if (i + k_record_lookahead < count) __builtin_prefetch(&recs[ids[i + k_record_lookahead]]);
+    if (i + k_string_lookahead < count) __builtin_prefetch(recs[ids[i + k_string_lookahead]].stream_url);
+    const track_rec &rec = record_at(q, ids[i]);
+    if (!ensure_room(&text, &end, &at, record_text_bound(rec) + 4)) {
+      free(text);
+      return nullptr;
+    }
+    if (i > 0) *at++ = ',';
+    at = put_track_object(at, rec);
   }
-  return write_compact(doc);
+  at = put_literal(at, "]}");
+  *at = '\0';
+
+  // The bound counts every number at its longest; give the slack back.
+  auto used = static_cast<size_t>(at - text) + 1;
+  if (static_cast<size_t>(end - text) - used > 64) {
+    auto *fitted = static_cast<char *>(realloc(text, used));
+    if (fitted != nullptr) text = fitted;
+  }
+  return text;
 }

@@ -1,6 +1,5 @@
 // The track reader: one JSON track object into a track record.
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
@@ -66,18 +65,30 @@ yyjson_val *choose_address(const track_members &m) {
   return chosen;
 }
 
-char *copy_bytes(const char *s, size_t length) {
-  auto *copy = static_cast<char *>(malloc(length + 1));
-  if (copy == nullptr) return nullptr;
-  memcpy(copy, s, length);
-  copy[length] = '\0';
-  return copy;
+// Lengths are kept in 32 bits; a longer string cannot be a track's.
+constexpr size_t k_max_string = UINT32_MAX;
+
+bool plain(yyjson_val *str) {
+  // The reader marks strings written without escape sequences: such a string holds
+  // nothing that JSON output must escape.
+  return (yyjson_get_tag(str) & YYJSON_SUBTYPE_MASK) == YYJSON_SUBTYPE_NOESC;
 }
 
 // Title and artist: the string up to its first NUL, or "" when not a string.
-char *copy_label(yyjson_val *value) {
-  const char *s = yyjson_is_str(value) ? yyjson_get_str(value) : "";
-  return copy_bytes(s, strlen(s));
+void read_label(yyjson_val *value, const char **text, uint32_t *length, bool *plain_text) {
+  if (!yyjson_is_str(value)) {
+    *text = "";
+    *length = 0;
+    *plain_text = true;
+    return;
+  }
+  const char *s = yyjson_get_str(value);
+  size_t n = yyjson_get_len(value);
+  const void *nul = memchr(s, '\0', n);
+  if (nul != nullptr) n = static_cast<size_t>(static_cast<const char *>(nul) - s);
+  *text = s;
+  *length = static_cast<uint32_t>(n);
+  *plain_text = plain(value);
 }
 
 double read_duration(yyjson_val *value) {
@@ -100,27 +111,32 @@ bool track_address(yyjson_val *val, const char **address, size_t *length) {
   return true;
 }
 
-read_result parse_track_val(yyjson_val *val, track *out) {
-  *out = track{};
+read_result parse_track_val(yyjson_val *val, track_rec *out) {
+  *out = track_rec{};
   if (!yyjson_is_obj(val) || yyjson_obj_size(val) == 0) return read_rejected;
   track_members m = find_members(val);
   yyjson_val *address = choose_address(m);
   if (address == nullptr) return read_rejected;
-
-  track t{};
-  t.stream_url = copy_bytes(yyjson_get_str(address), yyjson_get_len(address));
-  t.title = copy_label(m.title);
-  t.artist = copy_label(m.artist);
-  bool has_artwork = yyjson_is_str(m.artwork) && yyjson_get_len(m.artwork) > 0 &&
-                     !holds_nul(m.artwork);
-  if (has_artwork) t.artwork_url = copy_bytes(yyjson_get_str(m.artwork), yyjson_get_len(m.artwork));
-  t.duration = read_duration(m.duration);
-
-  if (t.stream_url == nullptr || t.title == nullptr || t.artist == nullptr ||
-      (has_artwork && t.artwork_url == nullptr)) {
-    track_free(&t);
-    return read_no_memory;
+  if (yyjson_get_len(address) > k_max_string || (yyjson_is_str(m.title) && yyjson_get_len(m.title) > k_max_string) ||
+      (yyjson_is_str(m.artist) && yyjson_get_len(m.artist) > k_max_string) ||
+      (yyjson_is_str(m.artwork) && yyjson_get_len(m.artwork) > k_max_string)) {
+    return read_too_long;
   }
+
+  track_rec t{};
+  t.stream_url = yyjson_get_str(address);
+  t.stream_url_len = static_cast<uint32_t>(yyjson_get_len(address));
+  bool plain_title, plain_artist;
+  read_label(m.title, &t.title, &t.title_len, &plain_title);
+  read_label(m.artist, &t.artist, &t.artist_len, &plain_artist);
+  bool has_artwork = yyjson_is_str(m.artwork) && yyjson_get_len(m.artwork) > 0 && !holds_nul(m.artwork);
+  if (has_artwork) {
+    t.artwork_url = yyjson_get_str(m.artwork);
+    t.artwork_url_len = static_cast<uint32_t>(yyjson_get_len(m.artwork));
+  }
+  t.duration = read_duration(m.duration);
+  t.flags = (plain(address) ? rec_plain_stream_url : 0) | (plain_title ? rec_plain_title : 0) |
+            (plain_artist ? rec_plain_artist : 0) | (!has_artwork || plain(m.artwork) ? rec_plain_artwork : 0);
   *out = t;
   return read_ok;
 }

@@ -1,22 +1,26 @@
-// The track writer: the output form of one track record.
+// The track writer: the output form of one track record, and the yyjson helpers of
+// the resume document.
 #include "documents.h"
 
-bool add_track_to_json(yyjson_mut_doc *doc, yyjson_mut_val *obj, const track *t) {
-  if (doc == nullptr || !yyjson_mut_is_obj(obj)) return false;
-  // The list never holds a null stream URL, title or artist; the tests only guard.
-  // Strings are referred to, not copied: every document is written to text and freed
-  // within the call that builds it, while the handle's records cannot change, and
-  // copying a large queue's strings would double the cost of the state document.
-  bool ok = true;
-  if (t->stream_url != nullptr) ok = ok && yyjson_mut_obj_add_str(doc, obj, "streamURL", t->stream_url);
-  if (t->title != nullptr) ok = ok && yyjson_mut_obj_add_str(doc, obj, "title", t->title);
-  if (t->artist != nullptr) ok = ok && yyjson_mut_obj_add_str(doc, obj, "artist", t->artist);
+char *put_track_object(char *out, const track_rec &rec) {
+  out = put_literal(out, "{\"streamURL\":");
+  out = put_string(out, rec.stream_url, rec.stream_url_len, (rec.flags & rec_plain_stream_url) != 0);
+  out = put_literal(out, ",\"title\":");
+  out = put_string(out, rec.title, rec.title_len, (rec.flags & rec_plain_title) != 0);
+  out = put_literal(out, ",\"artist\":");
+  out = put_string(out, rec.artist, rec.artist_len, (rec.flags & rec_plain_artist) != 0);
+  out = put_literal(out, ",\"artworkURL\":");
   // A track without artwork says so with null, never by leaving the member out.
-  if (t->artwork_url != nullptr) ok = ok && yyjson_mut_obj_add_str(doc, obj, "artworkURL", t->artwork_url);
-  else ok = ok && yyjson_mut_obj_add_null(doc, obj, "artworkURL");
+  if (rec.artwork_url != nullptr) {
+    out = put_string(out, rec.artwork_url, rec.artwork_url_len, (rec.flags & rec_plain_artwork) != 0);
+  } else {
+    out = put_literal(out, "null");
+  }
   // Always a real, so that 100 seconds print as 100.0.
-  ok = ok && yyjson_mut_obj_add_real(doc, obj, "duration", t->duration);
-  return ok;
+  out = put_literal(out, ",\"duration\":");
+  out = put_real(out, rec.duration);
+  *out++ = '}';
+  return out;
 }
 
 yyjson_mut_val *new_root_object(yyjson_mut_doc *doc) {

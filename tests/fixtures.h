@@ -41,15 +41,20 @@ inline handle loaded(const char *json, int32_t start = 0, bool shuffle = false, 
   return h;
 }
 
-inline std::vector<std::string> urls(const track_list &list) {
+// The stream URLs of the records a list names, in its order.
+inline std::vector<std::string> urls(const pbq_queue *q, const id_list &list) {
   std::vector<std::string> out;
-  for (uint64_t i = 0; i < list.count; i++) out.emplace_back(list.items[i].stream_url);
+  for (uint64_t i = 0; i < list.count; i++) out.emplace_back(record_at(q, list.ids[i]).stream_url);
   return out;
 }
 
 // The play queue as its stream URLs, and the loaded tracks the same way.
-inline std::vector<std::string> queue_urls(const pbq_queue *q) { return urls(q->queue); }
-inline std::vector<std::string> track_urls(const pbq_queue *q) { return urls(q->tracks); }
+inline std::vector<std::string> queue_urls(const pbq_queue *q) { return urls(q, q->queue); }
+inline std::vector<std::string> track_urls(const pbq_queue *q) { return urls(q, q->tracks); }
+
+// The record at a position of the play queue, or of the loaded tracks.
+inline const track_rec &queued(const pbq_queue *q, uint64_t position) { return queue_entry(q, position); }
+inline const track_rec &loaded_track(const pbq_queue *q, uint64_t position) { return tracks_entry(q, position); }
 
 // "n.m4a" for each n: the order expected of a queue loaded from a fixture.
 inline std::vector<std::string> named(std::initializer_list<int> order) {
@@ -86,19 +91,21 @@ struct handle_contents {
   bool operator==(const handle_contents &) const = default;
 };
 
-inline std::vector<record_view> records(const track_list &list) {
+inline std::vector<record_view> records(const pbq_queue *q, const id_list &list) {
   std::vector<record_view> out;
   for (uint64_t i = 0; i < list.count; i++) {
-    const track &t = list.items[i];
-    out.push_back({t.stream_url, t.title, t.artist, t.artwork_url != nullptr ? t.artwork_url : "",
+    const track_rec &t = record_at(q, list.ids[i]);
+    out.push_back({std::string(t.stream_url, t.stream_url_len), std::string(t.title, t.title_len),
+                   std::string(t.artist, t.artist_len),
+                   t.artwork_url != nullptr ? std::string(t.artwork_url, t.artwork_url_len) : "",
                    t.artwork_url != nullptr, t.duration});
   }
   return out;
 }
 
 inline handle_contents contents_of(const pbq_queue *q) {
-  return {records(q->tracks), records(q->queue), q->current,    q->repeat_mode,
-          q->shuffle,         q->sleep_mode,     q->rate,       q->sleep_deadline};
+  return {records(q, q->tracks), records(q, q->queue), q->current,    q->repeat_mode,
+          q->shuffle,            q->sleep_mode,        q->rate,       q->sleep_deadline};
 }
 
 inline void PrintTo(const handle_contents &c, std::ostream *os) {

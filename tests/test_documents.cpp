@@ -2,11 +2,15 @@
 // the flags over every repeat mode and position.
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <cmath>
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "documents.h"
 #include "fixtures.h"
+#include "state_oracle.h"
 
 namespace {
 
@@ -24,35 +28,81 @@ const char *const k_fresh_state =
     R"({"currentIndex":-1,"queueCount":0,"upNextCount":0,"repeatMode":0,"isShuffled":false,"playbackRate":1.0,)"
     R"("sleepMode":0,"hasNext":false,"hasPrevious":false,"currentTrack":null,"queue":[]})";
 
-// One track object written alone, as compact text.
-std::string track_object(const track &t) {
-  yyjson_mut_doc *doc = yyjson_mut_doc_new(nullptr);
-  yyjson_mut_val *obj = yyjson_mut_obj(doc);
-  yyjson_mut_doc_set_root(doc, obj);
-  EXPECT_TRUE(add_track_to_json(doc, obj, &t));
-  std::string out = fixtures::take_text(yyjson_mut_write(doc, 0, nullptr));
-  yyjson_mut_doc_free(doc);
+// A record over the given strings; plain when they need no escaping.
+track_rec record(const char *url, const char *title, const char *artist, const char *art, double duration,
+                 uint32_t plain = rec_plain_stream_url | rec_plain_title | rec_plain_artist | rec_plain_artwork) {
+  auto len = [](const char *s) { return s != nullptr ? static_cast<uint32_t>(strlen(s)) : 0u; };
+  return {url, title, artist, art, len(url), len(title), len(artist), len(art), duration, plain, 0};
+}
+
+std::string direct_track_text(const track_rec &t) {
+  std::string out(record_text_bound(t), '\0');
+  char *end = put_track_object(out.data(), t);
+  out.resize(static_cast<size_t>(end - out.data()));
   return out;
 }
 
 TEST(TrackWriter, WritesFiveMembersInOrder) {
-  char url[] = "1.m4a", title[] = "T1", artist[] = "", art[] = "https://img/a.jpg";
-  EXPECT_EQ(track_object({url, title, artist, nullptr, 100}),
+  EXPECT_EQ(direct_track_text(record("1.m4a", "T1", "", nullptr, 100)),
             R"({"streamURL":"1.m4a","title":"T1","artist":"","artworkURL":null,"duration":100.0})");
-  EXPECT_EQ(track_object({url, title, artist, art, 215.5}),
+  EXPECT_EQ(direct_track_text(record("1.m4a", "T1", "", "https://img/a.jpg", 215.5)),
             R"({"streamURL":"1.m4a","title":"T1","artist":"","artworkURL":"https://img/a.jpg","duration":215.5})");
-  EXPECT_EQ(track_object({url, title, artist, nullptr, 0}),
+  EXPECT_EQ(direct_track_text(record("1.m4a", "T1", "", nullptr, 0)),
             R"({"streamURL":"1.m4a","title":"T1","artist":"","artworkURL":null,"duration":0.0})");
 }
 
-TEST(TrackWriter, RefusesAnUnusableTarget) {
-  char url[] = "u";
-  track t{url, url, url, nullptr, 1};
-  yyjson_mut_doc *doc = yyjson_mut_doc_new(nullptr);
-  EXPECT_FALSE(add_track_to_json(nullptr, nullptr, &t));
-  EXPECT_FALSE(add_track_to_json(doc, nullptr, &t));
-  EXPECT_FALSE(add_track_to_json(doc, yyjson_mut_arr(doc), &t));
-  yyjson_mut_doc_free(doc);
+// Every byte below 0x80 (bar NUL) in each field, escaped as yyjson escapes it, within
+// the record's bound.
+TEST(TrackWriter, EscapesEveryAsciiByteAsYyjsonDoes) {
+  for (int c = 1; c < 0x80; c++) {
+    std::string text = "a" + std::string(1, static_cast<char>(c)) + "\xc3\xa9\xe2\x80\xa8/";
+    const char *s = text.c_str();
+    for (int field = 0; field < 4; field++) {
+      SCOPED_TRACE("byte " + std::to_string(c) + " in field " + std::to_string(field));
+      track_rec t = record(field == 0 ? s : "u", field == 1 ? s : "t", field == 2 ? s : "a", field == 3 ? s : "w",
+                           1.5, 0);
+      std::string direct = direct_track_text(t);
+      EXPECT_EQ(direct, oracle::track_text(t));
+      EXPECT_LE(direct.size() + 1, record_text_bound(t));
+    }
+  }
+}
+
+TEST(JsonText, RealsMatchYyjson) {
+  const double awkward[] = {0.0,     1.0,      100.0,   83.5,    0.1,       1.0 / 3,   5e-324,   2.2250738585072014e-308,
+                            1e-7,    1e-6,     1.5e-6,  9.99e-7, 1e21,      9.99e20,   1e22,     DBL_MAX,
+                            0x1p53,  0x1p53 + 2, 9007199254740993.0, 123456789012345678.0, 1e16, 1e17,
+                            static_cast<double>(1.1f), static_cast<double>(0.5f), 2.0, 215.493, 4294967296.0,
+                            18446744073709551615.0, 1e300, 2.5e-5, 0.000001, 12345678901234567890.0};
+  char buf[k_max_number_text];
+  for (double v : awkward) {
+    SCOPED_TRACE(v);
+    char *end = put_real(buf, v);
+    ASSERT_LE(end - buf, static_cast<std::ptrdiff_t>(k_max_number_text));
+    EXPECT_EQ(std::string(buf, end), oracle::real_text(v));
+  }
+  // Random bit patterns and random decimal fractions, the two shapes durations take.
+  std::mt19937_64 rng(20261210);
+  for (int i = 0; i < 200000; i++) {
+    double v;
+    if (i % 2 == 0) {
+      uint64_t bits = rng() & ~(uint64_t{1} << 63);
+      memcpy(&v, &bits, sizeof v);
+      if (!std::isfinite(v)) continue;
+    } else {
+      v = static_cast<double>(rng() % 100000000) / static_cast<double>(1 + rng() % 10000);
+    }
+    char *end = put_real(buf, v);
+    ASSERT_EQ(std::string(buf, end), oracle::real_text(v)) << v;
+  }
+}
+
+TEST(JsonText, IntegersAtTheirLimits) {
+  char buf[k_max_number_text];
+  EXPECT_EQ(std::string(buf, put_int(buf, INT64_MIN)), "-9223372036854775808");
+  EXPECT_EQ(std::string(buf, put_int(buf, -1)), "-1");
+  EXPECT_EQ(std::string(buf, put_int(buf, 0)), "0");
+  EXPECT_EQ(std::string(buf, put_uint(buf, UINT64_MAX)), "18446744073709551615");
 }
 
 TEST(StateDocument, WorkedExamplesByteForByte) {
@@ -157,6 +207,49 @@ TEST(StateDocument, ShowsThePlayOrderAndEditedCounts) {
   EXPECT_EQ(order, expected);
   EXPECT_EQ(order[0], '2');
   EXPECT_NE(s.find(R"("currentTrack":{"streamURL":"2.m4a")"), std::string::npos);
+}
+
+// Random queues with hostile strings and awkward numbers, edited every way a host can:
+// the direct writer and yyjson agree on every byte.
+TEST(StateDocument, MatchesYyjsonOverRandomQueues) {
+  // JSON string contents as the host writes them: escapes, raw UTF-8, a NUL.
+  const char *const strings[] = {"plain", "", R"(say \"hi\")", R"(back\\slash)", R"(tab\there)", R"(nl\nx)",
+                                 R"(\u0001\u001f)", "caf\u00e9 \u65e5\u672c", R"(caf\u00e9)", "\u2028\u2029",
+                                 R"(\u2028)", R"(sol\/idus)", "sol/idus", R"(nul\u0000cut)", "\x7f"};
+  const char *const numbers[] = {"0", "1", "215.5", "5e-324", "1e-7", "1e21", "1.7976931348623157e308",
+                                 "0.1", "0.3333333333333333", "9007199254740993", "-3", "1e-6", "123.456"};
+  std::mt19937_64 rng(42);
+  auto pick = [&](auto &table) { return table[rng() % std::size(table)]; };
+  auto track_json = [&](int n) {
+    std::string j = R"({"streamURL":"u)" + std::to_string(n) + "/" + pick(strings) + R"(","title":")" +
+                    pick(strings) + R"(","artist":")" + pick(strings) + "\"";
+    if (rng() % 3 != 0) j += std::string(R"(,"artworkURL":")") + pick(strings) + "\"";
+    return j + R"(,"duration":)" + pick(numbers) + "}";
+  };
+  for (int round = 0; round < 60; round++) {
+    SCOPED_TRACE(round);
+    int n = static_cast<int>(rng() % 40);
+    std::string list = "[";
+    for (int i = 0; i < n; i++) list += (i > 0 ? "," : "") + track_json(static_cast<int>(rng() % 30));
+    list += "]";
+    fixtures::handle h = fixtures::make_handle();
+    if (rng() % 2 == 0) pbq_set_shuffle(h.get(), 1, 0);
+    ASSERT_EQ(pbq_set_tracks_json(h.get(), list.c_str(), static_cast<int32_t>(rng() % 50), rng()), 0);
+    for (int step = 0; step < 30; step++) {
+      ASSERT_EQ(state_text(h.get()), oracle::state_text(h.get())) << "step " << step;
+      switch (rng() % 9) {
+        case 0: pbq_play_next_json(h.get(), track_json(static_cast<int>(rng() % 40)).c_str()); break;
+        case 1: pbq_add_to_queue_json(h.get(), track_json(static_cast<int>(rng() % 40)).c_str()); break;
+        case 2: pbq_remove_up_next(h.get(), static_cast<int32_t>(rng() % 5)); break;
+        case 3: pbq_set_shuffle(h.get(), static_cast<int32_t>(rng() % 2), rng()); break;
+        case 4: pbq_next(h.get()); break;
+        case 5: pbq_set_rate(h.get(), static_cast<float>(rng() % 300) / 100.0f); break;
+        case 6: pbq_clear_up_next(h.get()); break;
+        case 7: pbq_set_repeat(h.get(), static_cast<int32_t>(rng() % 3)); break;
+        default: pbq_move_up_next(h.get(), static_cast<int32_t>(rng() % 4), static_cast<int32_t>(rng() % 4)); break;
+      }
+    }
+  }
 }
 
 TEST(StateDocument, TextDoesNotChangeWithTheHandle) {

@@ -20,11 +20,14 @@ TEST(Frame, CreateSetsTheDefaultsAndLeavesTheErrorText) {
   fixtures::handle h = fixtures::make_handle();
   ASSERT_NE(h, nullptr);
   const pbq_queue *q = h.get();
-  EXPECT_EQ(q->tracks.items, nullptr);
+  EXPECT_EQ(q->store.recs, nullptr);
+  EXPECT_EQ(q->store.text, nullptr);
+  EXPECT_EQ(q->tracks.ids, nullptr);
   EXPECT_EQ(q->tracks.count, 0u);
   EXPECT_EQ(q->tracks.capacity, 0u);
-  EXPECT_EQ(q->queue.items, nullptr);
+  EXPECT_EQ(q->queue.ids, nullptr);
   EXPECT_EQ(q->queue.count, 0u);
+  EXPECT_EQ(q->index.slots, nullptr);
   EXPECT_EQ(q->current, -1);
   EXPECT_EQ(q->repeat_mode, 0);
   EXPECT_EQ(q->shuffle, 0);

@@ -126,24 +126,19 @@ TEST(Loading, ShuffledQueueIsAPermutationOfALongList) {
   EXPECT_EQ(track_urls(h.get()), fixtures::named_range(40));
 }
 
-TEST(Loading, ListsHoldIndependentCopiesOfEveryField) {
+TEST(Loading, ListsHoldEveryFieldIndependentlyOfTheHostText) {
   handle h = fixtures::make_handle();
-  ASSERT_EQ(pbq_set_tracks_json(h.get(),
-                                R"([{"streamURL":"s.m4a","title":"T","artist":"A",)"
-                                R"("artworkURL":"art.jpg","duration":215.5},{"id":"by-id"}])",
-                                0, 0),
-            0);
+  // The host's text is only read during the call: overwriting it afterwards changes
+  // nothing in the handle.
+  std::string json = R"([{"streamURL":"s.m4a","title":"T","artist":"A",)"
+                     R"("artworkURL":"art.jpg","duration":215.5},{"id":"by-id"}])";
+  ASSERT_EQ(pbq_set_tracks_json(h.get(), json.c_str(), 0, 0), 0);
+  std::fill(json.begin(), json.end(), 'x');
   fixtures::handle_contents c = contents_of(h.get());
   ASSERT_EQ(c.tracks.size(), 2u);
   EXPECT_EQ(c.tracks, c.queue);
   EXPECT_EQ(c.tracks[0], (fixtures::record_view{"s.m4a", "T", "A", "art.jpg", true, 215.5}));
   EXPECT_EQ(c.tracks[1], (fixtures::record_view{"by-id", "", "", "", false, 0.0}));
-  for (int i = 0; i < 2; i++) {
-    EXPECT_NE(h->tracks.items[i].stream_url, h->queue.items[i].stream_url);
-    EXPECT_NE(h->tracks.items[i].title, h->queue.items[i].title);
-    EXPECT_NE(h->tracks.items[i].artist, h->queue.items[i].artist);
-  }
-  EXPECT_NE(h->tracks.items[0].artwork_url, h->queue.items[0].artwork_url);
 }
 
 // Unusable elements are skipped silently; duplicates are kept as separate tracks.
@@ -292,4 +287,5 @@ TEST(Loading, RejectedElementsReserveNoStorage) {
   EXPECT_EQ(h->tracks.count, 1u);
   EXPECT_EQ(h->tracks.capacity, 16u);
   EXPECT_EQ(h->queue.capacity, 16u);
+  EXPECT_EQ(h->store.capacity, 1u);
 }

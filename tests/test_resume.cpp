@@ -185,7 +185,7 @@ TEST(ResumeRestore, FindsTheSavedTrackAmongAcceptedTracks) {
     ASSERT_EQ(pbq_restore_resume_json(h.get(), doc.c_str(), r.tracks, &position), 0);
     EXPECT_EQ(position, 9.0);
     EXPECT_EQ(h->current, r.current);
-    EXPECT_STREQ(h->queue.items[h->current].stream_url, r.current_url);
+    EXPECT_STREQ(fixtures::queued(h.get(), static_cast<uint64_t>(h->current)).stream_url, r.current_url);
   }
 }
 
@@ -208,13 +208,13 @@ TEST(ResumeRoundTrip, ShuffleOnPutsTheSavedTrackFirstAndCurrent) {
   for (int32_t at = 0; at < 5; at++) {
     fixtures::handle h = fixtures::loaded(fixtures::k_five_tracks, 0, true, 777);
     ASSERT_EQ(pbq_jump(h.get(), at), 0);
-    std::string playing = h->queue.items[at].stream_url;
+    std::string playing = fixtures::queued(h.get(), static_cast<uint64_t>(at)).stream_url;
     std::string saved = resume_text(h.get(), 5);
     fixtures::handle restored = fixtures::make_handle();
     ASSERT_EQ(pbq_restore_resume_json(restored.get(), saved.c_str(), fixtures::k_five_tracks, nullptr), 0);
     EXPECT_EQ(restored->shuffle, 1);
     EXPECT_EQ(restored->current, 0);
-    EXPECT_EQ(restored->queue.items[0].stream_url, playing);
+    EXPECT_EQ(fixtures::queued(restored.get(), 0).stream_url, playing);
     EXPECT_EQ(resume_text(restored.get(), 5), saved);
   }
 }

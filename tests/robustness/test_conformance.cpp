@@ -123,7 +123,7 @@ TEST(Conformance, AddingOneTrackTakesOnlyAUsableTrack) {
         EXPECT_EQ(r, 0);
         EXPECT_EQ(error, "");
         EXPECT_EQ(h->queue.count, 4u);
-        EXPECT_EQ(std::string(h->queue.items[play_next ? 2 : 3].stream_url), std::string(40, 'x'));
+        EXPECT_EQ(std::string(fixtures::queued(h.get(), play_next ? 2 : 3).stream_url), std::string(40, 'x'));
         continue;
       }
       // Refused either as text that is not JSON or as a root that is no usable track.

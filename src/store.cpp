@@ -1,0 +1,165 @@
+// The record pool and the id lists: growth, owned strings, release and compaction.
+#include <cstdlib>
+#include <cstring>
+
+#include "model.h"
+
+namespace {
+
+// Capacities run 16, 32, 64, ... until `needed` fits.
+uint64_t grown_capacity(uint64_t capacity, uint64_t needed) {
+  uint64_t grown = capacity == 0 ? k_first_capacity : capacity * 2;
+  while (grown < needed) grown *= 2;
+  return grown;
+}
+
+void free_owned(track_rec *rec) {
+  if ((rec->flags & rec_owns_strings) != 0) free(const_cast<char *>(rec->stream_url));
+  rec->flags &= ~rec_owns_strings;
+}
+
+// A record no list names: its strings go now, its slot at the next compaction.
+void kill(track_store *store, track_rec *rec) {
+  assert((rec->flags & (rec_dead | rec_in_tracks)) == 0);
+  store->live_text_bound -= record_text_bound(*rec);
+  free_owned(rec);
+  rec->flags |= rec_dead;
+  store->dead++;
+  store->queue_only--;
+}
+
+// Renames every id of `list` after a compaction.
+void rewrite_ids(id_list *list, const uint32_t *new_id) {
+  for (uint64_t i = 0; i < list->count; i++) list->ids[i] = new_id[list->ids[i]];
+}
+
+}  // namespace
+
+uint64_t record_text_bound(const track_rec &rec) {
+  // {"streamURL":"","title":"","artist":"","artworkURL":null,"duration":} and a comma
+  // take 70 bytes; a number at most 24. Escaping writes at most 6 bytes a byte.
+  constexpr uint64_t k_fixed = 128;
+  auto text = [&](uint32_t length, uint32_t plain_flag) {
+    return static_cast<uint64_t>(length) * ((rec.flags & plain_flag) != 0 ? 1 : 6);
+  };
+  return k_fixed + text(rec.stream_url_len, rec_plain_stream_url) + text(rec.title_len, rec_plain_title) +
+         text(rec.artist_len, rec_plain_artist) + text(rec.artwork_url_len, rec_plain_artwork);
+}
+
+int store_reserve(track_store *store, uint64_t needed) {
+  if (needed <= store->capacity) return 0;
+  // Ids are 32-bit; live records never exceed the list limit and dead ones are
+  // compacted before they outnumber them.
+  if (needed > UINT32_MAX) return -1;
+  uint64_t capacity = grown_capacity(store->capacity, needed);
+  if (capacity > UINT32_MAX) capacity = UINT32_MAX;
+  auto *recs = static_cast<track_rec *>(realloc(store->recs, capacity * sizeof(track_rec)));
+  if (recs == nullptr) return -1;
+  store->recs = recs;
+  store->capacity = capacity;
+  return 0;
+}
+
+uint32_t store_push(track_store *store, const track_rec &rec) {
+  assert(store->count < store->capacity);
+  auto id = static_cast<uint32_t>(store->count++);
+  store->recs[id] = rec;
+  store->live_text_bound += record_text_bound(rec);
+  if ((rec.flags & rec_in_tracks) == 0) store->queue_only++;
+  return id;
+}
+
+void store_free(track_store *store) {
+  for (uint64_t i = 0; i < store->count; i++) free_owned(&store->recs[i]);
+  free(store->recs);
+  free(store->text);
+  *store = track_store{};
+}
+
+int own_strings(track_rec *rec) {
+  // Lengths are below 2^32 each, so the sum cannot overflow 64 bits.
+  uint64_t artwork = rec->artwork_url != nullptr ? uint64_t{rec->artwork_url_len} + 1 : 0;
+  uint64_t size = uint64_t{rec->stream_url_len} + rec->title_len + rec->artist_len + 3 + artwork;
+  if (size > SIZE_MAX) return -1;
+  auto *block = static_cast<char *>(malloc(static_cast<size_t>(size)));
+  if (block == nullptr) return -1;
+  char *at = block;
+  auto place = [&at](const char *s, uint32_t length) {
+    memcpy(at, s, length);
+    at[length] = '\0';
+    const char *placed = at;
+    at += length + 1;
+    return placed;
+  };
+  // stream_url first: it is the pointer the block is freed through.
+  rec->stream_url = place(rec->stream_url, rec->stream_url_len);
+  rec->title = place(rec->title, rec->title_len);
+  rec->artist = place(rec->artist, rec->artist_len);
+  if (rec->artwork_url != nullptr) rec->artwork_url = place(rec->artwork_url, rec->artwork_url_len);
+  rec->flags |= rec_owns_strings;
+  return 0;
+}
+
+int id_list_reserve(id_list *list, uint64_t needed) {
+  if (needed <= list->capacity) return 0;
+  if (needed > k_max_list_count) return -1;
+  // Both bounds keep the byte count far from overflow: capacity < 2^32 here.
+  uint64_t capacity = grown_capacity(list->capacity, needed);
+  auto *ids = static_cast<uint32_t *>(realloc(list->ids, capacity * sizeof(uint32_t)));
+  if (ids == nullptr) return -1;
+  list->ids = ids;
+  list->capacity = capacity;
+  return 0;
+}
+
+void id_list_free(id_list *list) {
+  free(list->ids);
+  *list = id_list{};
+}
+
+void release_queue_entry(pbq_queue *q, uint32_t id) {
+  assert(id < q->store.count);
+  track_rec *rec = &q->store.recs[id];
+  if ((rec->flags & rec_in_tracks) == 0) kill(&q->store, rec);
+}
+
+void release_queue_only(pbq_queue *q) {
+  // The live queue-only records are exactly those the queue names, so a walk over the
+  // pool in order finds them without touching the queue.
+  track_store *store = &q->store;
+  for (uint64_t i = 0; i < store->count && store->queue_only > 0; i++) {
+    track_rec *rec = &store->recs[i];
+    if ((rec->flags & (rec_in_tracks | rec_dead)) == 0) kill(store, rec);
+  }
+}
+
+void compact_if_sparse(pbq_queue *q) {
+  track_store *store = &q->store;
+  uint64_t live = store->count - store->dead;
+  if (store->dead < k_first_capacity || store->dead <= live) return;
+
+  auto *new_id = static_cast<uint32_t *>(malloc(store->count * sizeof(uint32_t)));
+  uint64_t capacity = live < k_first_capacity ? k_first_capacity : live;
+  auto *recs = static_cast<track_rec *>(malloc(capacity * sizeof(track_rec)));
+  if (new_id == nullptr || recs == nullptr) {
+    free(new_id);
+    free(recs);
+    return;
+  }
+  uint64_t kept = 0;
+  for (uint64_t i = 0; i < store->count; i++) {
+    if ((store->recs[i].flags & rec_dead) != 0) continue;
+    new_id[i] = static_cast<uint32_t>(kept);
+    recs[kept++] = store->recs[i];
+  }
+  assert(kept == live);
+  // The index holds positions in `tracks`, which compaction does not move.
+  rewrite_ids(&q->tracks, new_id);
+  rewrite_ids(&q->queue, new_id);
+  free(new_id);
+  free(store->recs);
+  store->recs = recs;
+  store->count = kept;
+  store->capacity = capacity;
+  store->dead = 0;
+}

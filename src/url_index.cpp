@@ -1,0 +1,90 @@
+// The stream-URL index of the loaded tracks: where the first track with a URL stands,
+// so that an add need not walk every loaded track.
+#include <cstdlib>
+#include <cstring>
+
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
+#include "model.h"
+
+namespace {
+
+uint64_t url_hash(const char *url, uint32_t length) { return XXH3_64bits(url, length); }
+
+bool same_url(const track_rec &rec, const char *url, uint32_t length) {
+  return rec.stream_url_len == length && memcmp(rec.stream_url, url, length) == 0;
+}
+
+// Walks the probe sequence of `hash`: the slot holding `url`, or the empty slot where
+// it would go.
+url_slot *probe(const pbq_queue *q, const url_slot *slots, uint64_t capacity, uint64_t hash,
+                const char *url, uint32_t length) {
+  uint64_t mask = capacity - 1;
+  auto tag = static_cast<uint32_t>(hash >> 32);
+  for (uint64_t i = hash & mask;; i = (i + 1) & mask) {
+    const url_slot &slot = slots[i];
+    if (slot.position_plus_one == 0) return const_cast<url_slot *>(&slot);
+    if (slot.tag == tag && same_url(tracks_entry(q, slot.position_plus_one - 1), url, length)) {
+      return const_cast<url_slot *>(&slot);
+    }
+  }
+}
+
+// Puts tracks[position] into `slots` unless its URL is there: the first occurrence
+// stays, as the add rule and shuffle off want.
+void insert_into(const pbq_queue *q, url_slot *slots, uint64_t capacity, uint64_t position) {
+  const track_rec &rec = tracks_entry(q, position);
+  uint64_t hash = url_hash(rec.stream_url, rec.stream_url_len);
+  url_slot *slot = probe(q, slots, capacity, hash, rec.stream_url, rec.stream_url_len);
+  if (slot->position_plus_one != 0) return;
+  slot->position_plus_one = static_cast<uint32_t>(position + 1);
+  slot->tag = static_cast<uint32_t>(hash >> 32);
+}
+
+// Kept at most half full, so probes stay short.
+uint64_t capacity_for(uint64_t entries) {
+  uint64_t capacity = 64;
+  while (capacity < entries * 2) capacity *= 2;
+  return capacity;
+}
+
+}  // namespace
+
+int64_t tracks_find(const pbq_queue *q, const char *url, uint32_t length) {
+  if (q->index.slots != nullptr) {
+    const url_slot *slot = probe(q, q->index.slots, q->index.capacity, url_hash(url, length), url, length);
+    return slot->position_plus_one == 0 ? -1 : int64_t{slot->position_plus_one} - 1;
+  }
+  for (uint64_t i = 0; i < q->tracks.count; i++) {
+    if (same_url(tracks_entry(q, i), url, length)) return static_cast<int64_t>(i);
+  }
+  return -1;
+}
+
+int index_prepare_insert(pbq_queue *q) {
+  url_index *index = &q->index;
+  uint64_t needed = q->tracks.count + 1;
+  if (index->slots != nullptr && needed * 2 <= index->capacity) return 0;
+  // Built, or rebuilt larger, from `tracks` itself; the old table is dropped only when
+  // the new one exists.
+  uint64_t capacity = capacity_for(needed);
+  auto *slots = static_cast<url_slot *>(calloc(capacity, sizeof(url_slot)));
+  if (slots == nullptr) return -1;
+  for (uint64_t i = 0; i < q->tracks.count; i++) insert_into(q, slots, capacity, i);
+  free(index->slots);
+  index->slots = slots;
+  index->capacity = capacity;
+  return 0;
+}
+
+void index_insert(pbq_queue *q, uint64_t position) {
+  if (q->index.slots == nullptr) return;
+  assert((position + 1) * 2 <= q->index.capacity);
+  insert_into(q, q->index.slots, q->index.capacity, position);
+}
+
+void index_free(url_index *index) {
+  free(index->slots);
+  *index = url_index{};
+}

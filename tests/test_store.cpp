@@ -1,0 +1,150 @@
+// The record pool, the id lists and the URL index: growth, ownership, compaction and
+// the index's agreement with the loaded tracks, through the calls that drive them.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fixtures.h"
+#include "store_check.h"
+
+namespace {
+
+using fixtures::handle;
+
+std::string track(const std::string &url, const std::string &title = "T") {
+  return R"({"streamURL":")" + url + R"(","title":")" + title + R"(","artworkURL":"a.jpg","duration":3})";
+}
+
+void expect_consistent(const pbq_queue *q) {
+  const char *fault = store_check::fault(q);
+  EXPECT_EQ(fault, nullptr) << fault;
+}
+
+TEST(IdList, GrowsFromSixteenByDoubling) {
+  id_list list{};
+  const uint64_t expected[][2] = {{1, 16}, {16, 16}, {17, 32}, {33, 64}, {100, 128}};
+  for (const auto &e : expected) {
+    ASSERT_EQ(id_list_reserve(&list, e[0]), 0);
+    EXPECT_EQ(list.capacity, e[1]) << e[0];
+  }
+  EXPECT_EQ(id_list_reserve(&list, k_max_list_count + 1), -1);
+  EXPECT_EQ(list.capacity, 128u);
+  id_list_free(&list);
+  EXPECT_EQ(list.ids, nullptr);
+  id_list_free(&list);  // a second free is harmless
+}
+
+// An added track owns its strings: the host's text and the parsed document may go.
+TEST(Store, AddedTracksOwnTheirStrings) {
+  handle h = fixtures::loaded(fixtures::k_three_tracks, 0);
+  std::string json = track("added.m4a", "mine");
+  ASSERT_EQ(pbq_play_next_json(h.get(), json.c_str()), 0);
+  std::fill(json.begin(), json.end(), 'x');
+  const track_rec &added = fixtures::queued(h.get(), 1);
+  EXPECT_STREQ(added.stream_url, "added.m4a");
+  EXPECT_STREQ(added.title, "mine");
+  EXPECT_STREQ(added.artwork_url, "a.jpg");
+  EXPECT_NE(added.flags & rec_owns_strings, 0u);
+  expect_consistent(h.get());
+}
+
+// A track added with a URL the loaded tracks already have lives in the queue alone;
+// removing it frees it, and once dead slots outnumber the live records the pool is
+// compacted without changing what any list shows.
+TEST(Store, RemovedQueueOnlyRecordsAreCompactedAway) {
+  handle h = fixtures::loaded(fixtures::numbered_tracks(4).c_str(), 0);
+  for (int round = 0; round < 200; round++) {
+    ASSERT_EQ(pbq_play_next_json(h.get(), track("2.m4a", "copy " + std::to_string(round)).c_str()), 0);
+    if (round % 3 == 0) {
+      ASSERT_EQ(pbq_add_to_queue_json(h.get(), track("3.m4a").c_str()), 0);
+    }
+    if (round % 2 == 1) {
+      ASSERT_EQ(pbq_remove_up_next(h.get(), 0), 0);
+    }
+    expect_consistent(h.get());
+  }
+  uint64_t live = h->store.count - h->store.dead;
+  EXPECT_LE(h->store.count, 2 * live + k_first_capacity);
+  ASSERT_EQ(pbq_clear_up_next(h.get()), 0);
+  expect_consistent(h.get());
+  EXPECT_EQ(h->store.count, 4u);  // only the loaded tracks are left
+  EXPECT_EQ(h->store.queue_only, 0u);
+}
+
+// However long a session of adds and removes runs, the pool stays bounded by the
+// records still in use.
+TEST(Store, LongSessionOfAddsAndRemovesDoesNotGrow) {
+  handle h = fixtures::loaded(fixtures::numbered_tracks(8).c_str(), 0);
+  uint64_t most = 0;
+  for (int i = 0; i < 20000; i++) {
+    // New URLs go into the loaded tracks too; known ones only into the queue.
+    std::string url = i % 2 == 0 ? "3.m4a" : "new" + std::to_string(i % 10) + ".m4a";
+    ASSERT_GE(pbq_add_to_queue_json(h.get(), track(url).c_str()), 0);
+    ASSERT_EQ(pbq_remove_up_next(h.get(), 0), 0);
+    if (i > 100 && h->store.capacity > most) most = h->store.capacity;
+  }
+  expect_consistent(h.get());
+  EXPECT_LE(h->store.count, 64u);
+  EXPECT_LE(most, 128u);
+  EXPECT_EQ(h->tracks.count, 13u);  // the 8 loaded, then new1, new3, new5, new7, new9 once each
+}
+
+// Turning shuffle off rebuilds the queue from the tracks: every queue-only record dies
+// and the playing URL's first loaded track becomes current.
+TEST(Store, ShuffleOffDropsQueueOnlyRecords) {
+  handle h = fixtures::loaded(fixtures::numbered_tracks(40).c_str(), 5, true, 9);
+  for (int i = 0; i < 30; i++) ASSERT_EQ(pbq_play_next_json(h.get(), track(std::to_string(i) + ".m4a").c_str()), 0);
+  ASSERT_EQ(pbq_next(h.get()), 0);  // now playing a queue-only copy
+  std::string playing = fixtures::queued(h.get(), static_cast<uint64_t>(h->current)).stream_url;
+  EXPECT_EQ(h->store.queue_only, 30u);
+  ASSERT_EQ(pbq_set_shuffle(h.get(), 0, 0), 0);
+  expect_consistent(h.get());
+  EXPECT_EQ(h->store.queue_only, 0u);
+  EXPECT_EQ(h->store.count - h->store.dead, 40u);
+  EXPECT_EQ(fixtures::queue_urls(h.get()), fixtures::named_range(40));
+  EXPECT_EQ(fixtures::queued(h.get(), static_cast<uint64_t>(h->current)).stream_url, playing);
+}
+
+// The index is built on the first add that needs it and follows later appends; the
+// first occurrence of a URL stays the one it finds.
+TEST(UrlIndex, FindsTheFirstOccurrenceAcrossGrowth) {
+  std::string list = "[";
+  for (int i = 0; i < 50; i++) list += (i > 0 ? "," : "") + track(std::to_string(i % 20) + ".m4a");
+  list += "]";
+  handle h = fixtures::loaded(list.c_str(), 0);
+  EXPECT_EQ(h->index.slots, nullptr);
+  EXPECT_EQ(tracks_find(h.get(), "7.m4a", 5), 7);
+  ASSERT_EQ(pbq_add_to_queue_json(h.get(), track("7.m4a").c_str()), 0);
+  ASSERT_NE(h->index.slots, nullptr);
+  EXPECT_EQ(h->tracks.count, 50u);
+  for (int i = 0; i < 200; i++) {
+    ASSERT_EQ(pbq_play_next_json(h.get(), track("n" + std::to_string(i)).c_str()), 0);
+  }
+  EXPECT_EQ(h->tracks.count, 250u);
+  expect_consistent(h.get());
+  EXPECT_EQ(tracks_find(h.get(), "n199", 4), 249);
+  EXPECT_EQ(tracks_find(h.get(), "19.m4a", 6), 19);
+  EXPECT_EQ(tracks_find(h.get(), "nowhere", 7), -1);
+  // A load drops the index with everything else.
+  ASSERT_EQ(pbq_set_tracks_json(h.get(), fixtures::k_three_tracks, 0, 0), 0);
+  EXPECT_EQ(h->index.slots, nullptr);
+}
+
+// Records of a loaded list point into the handle's own copy of the text, decoded in
+// place; an escaped string is decoded there too.
+TEST(Store, LoadedRecordsLiveInTheLoadedText) {
+  handle h = fixtures::loaded(R"([{"streamURL":"a\/b","title":"caf\u00e9","artist":"x"}])");
+  const track_rec &r = fixtures::loaded_track(h.get(), 0);
+  ASSERT_NE(h->store.text, nullptr);
+  EXPECT_STREQ(r.stream_url, "a/b");
+  EXPECT_STREQ(r.title, "caf\xc3\xa9");
+  EXPECT_EQ(r.flags & (rec_plain_stream_url | rec_plain_title), 0u);
+  EXPECT_NE(r.flags & rec_plain_artist, 0u);
+  EXPECT_EQ(r.flags & rec_owns_strings, 0u);
+  EXPECT_GE(r.stream_url, h->store.text);
+  expect_consistent(h.get());
+}
+
+}  // namespace
