@@ -25,6 +25,37 @@ char *put_digits(char *out, uint64_t value) {
   return out;
 }
 
+// Durations are mostly a few decimals long (215.5, 183.493): such a value is written
+// from the fewest decimals d whose number k / 10^d reads back as `value`. While
+// value * 10^d stays below 2^52 at most one number with d decimals lies within the
+// doubles' spacing, so the first d that reads back gives the shortest digits, the ones
+// a shortest-round-trip writer prints. The test k / 10^d == value is exact: k and
+// 10^d are exact doubles and IEEE division rounds as a reader does. Null when no d up
+// to 9 fits; the general path then writes it.
+char *put_short_decimal(char *out, double value) {
+  constexpr double k_power[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+  constexpr double k_unique_limit = 4503599627370496.0;  // 2^52
+  if (value < 1e-6) return nullptr;
+  for (int d = 1; d <= 9; d++) {
+    double scaled = value * k_power[d];
+    if (scaled >= k_unique_limit) return nullptr;
+    double k = std::nearbyint(scaled);
+    if (k / k_power[d] != value) continue;
+    auto digits = static_cast<uint64_t>(k);
+    auto unit = static_cast<uint64_t>(k_power[d]);
+    out = put_digits(out, digits / unit);
+    *out++ = '.';
+    uint64_t fraction = digits % unit;
+    // The fraction's d digits, leading zeros included.
+    for (int i = d - 1; i >= 0; i--) {
+      out[i] = static_cast<char>('0' + fraction % 10);
+      fraction /= 10;
+    }
+    return out + d;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 char *put_uint(char *out, uint64_t value) { return put_digits(out, value); }
@@ -48,6 +79,7 @@ char *put_real(char *out, double value) {
     out = put_digits(out, static_cast<uint64_t>(value));
     return put_literal(out, ".0");
   }
+  if (char *end = put_short_decimal(out, value)) return end;
   // The shortest digits that read back as the same double, laid out as yyjson lays
   // them out: positional from 1e-6 up to 1e21, exponent notation outside.
   char sci[32];

@@ -95,6 +95,17 @@ TEST(JsonText, RealsMatchYyjson) {
     char *end = put_real(buf, v);
     ASSERT_EQ(std::string(buf, end), oracle::real_text(v)) << v;
   }
+  // Decimals of every length up to the limit of exact digits, and their neighbouring
+  // doubles, which have no short form.
+  const double powers[] = {1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10};
+  for (int i = 0; i < 200000; i++) {
+    double scale = powers[rng() % std::size(powers)];
+    double v = static_cast<double>(rng() >> (11 + rng() % 40)) / scale;
+    if (i % 3 == 1) v = std::nextafter(v, INFINITY);
+    if (i % 3 == 2) v = std::nextafter(v, 0.0);
+    char *end = put_real(buf, v);
+    ASSERT_EQ(std::string(buf, end), oracle::real_text(v)) << v;
+  }
 }
 
 TEST(JsonText, IntegersAtTheirLimits) {
