@@ -1,5 +1,9 @@
-// Inputs shared by the benchmarks: a list of typical tracks of about 200 bytes each.
+// Inputs and set-up shared by the benchmarks: a list of typical tracks of about 200
+// bytes each, handles in the states a player's queue goes through, and a heap kept
+// warm so that neither side of a ratio pays page faults the other does not.
 #pragma once
+
+#include <malloc.h>
 
 #include <cstdio>
 #include <string>
@@ -19,3 +23,31 @@ inline std::string typical_tracks_json(int n) {
   }
   return out + "]";
 }
+
+// One track to add, with a URL no loaded track has.
+inline std::string extra_track_json(int i) {
+  return "{\"streamURL\":\"https://media.example/extra/" + std::to_string(i) +
+         ".m4a\",\"title\":\"Extra\",\"artist\":\"Someone\",\"duration\":200.5}";
+}
+
+// Every block comes from the main heap and stays mapped once freed: no side pays
+// for fresh pages from mmap that the other side gets from a warm heap.
+struct warm_heap {
+  warm_heap() {
+    mallopt(M_MMAP_MAX, 0);
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    mallopt(M_TOP_PAD, 64 << 20);
+  }
+};
+inline warm_heap g_warm_heap;
+
+// A handle loaded with n typical tracks from `start`, shuffled when asked.
+inline pbq_queue *loaded_handle(const std::string &json, int32_t start, bool shuffled) {
+  pbq_queue *q = pbq_create();
+  pbq_set_shuffle(q, shuffled ? 1 : 0, 0);
+  pbq_set_tracks_json(q, json.c_str(), start, 7);
+  return q;
+}
+
+// The sizes every ratio is measured at.
+#define PBQ_BENCH_SIZES ->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)

@@ -60,11 +60,12 @@ struct id_list {
 // and kept up to date by every append to `tracks`; dropped by a load.
 struct url_slot {
   uint32_t position_plus_one;  // 0 for an empty slot
-  uint32_t tag;                // high bits of the URL's hash, to skip most compares
+  uint32_t tag;                // low bits of the URL's hash (the slot comes from the
+                               // high ones), to skip most compares
 };
 struct url_index {
   url_slot *slots;             // null when the index is not built
-  uint64_t capacity;           // a power of two, or 0
+  uint64_t capacity;           // slots; 0 when not built
 };
 
 struct pbq_queue {

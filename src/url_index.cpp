@@ -16,13 +16,18 @@ bool same_url(const track_rec &rec, const char *url, uint32_t length) {
   return rec.stream_url_len == length && memcmp(rec.stream_url, url, length) == 0;
 }
 
+// The first slot of a hash: its high bits scaled to the table, which need not be a
+// power of two.
+uint64_t home_slot(uint64_t hash, uint64_t capacity) {
+  return static_cast<uint64_t>((static_cast<unsigned __int128>(hash) * capacity) >> 64);
+}
+
 // Walks the probe sequence of `hash`: the slot holding `url`, or the empty slot where
-// it would go.
+// it would go. The table is never full, so an empty slot ends every walk.
 url_slot *probe(const pbq_queue *q, const url_slot *slots, uint64_t capacity, uint64_t hash,
                 const char *url, uint32_t length) {
-  uint64_t mask = capacity - 1;
-  auto tag = static_cast<uint32_t>(hash >> 32);
-  for (uint64_t i = hash & mask;; i = (i + 1) & mask) {
+  auto tag = static_cast<uint32_t>(hash);
+  for (uint64_t i = home_slot(hash, capacity);; i = i + 1 == capacity ? 0 : i + 1) {
     const url_slot &slot = slots[i];
     if (slot.position_plus_one == 0) return const_cast<url_slot *>(&slot);
     if (slot.tag == tag && same_url(tracks_entry(q, slot.position_plus_one - 1), url, length)) {
@@ -39,15 +44,13 @@ void insert_into(const pbq_queue *q, url_slot *slots, uint64_t capacity, uint64_
   url_slot *slot = probe(q, slots, capacity, hash, rec.stream_url, rec.stream_url_len);
   if (slot->position_plus_one != 0) return;
   slot->position_plus_one = static_cast<uint32_t>(position + 1);
-  slot->tag = static_cast<uint32_t>(hash >> 32);
+  slot->tag = static_cast<uint32_t>(hash);
 }
 
-// Kept at most half full, so probes stay short.
-uint64_t capacity_for(uint64_t entries) {
-  uint64_t capacity = 64;
-  while (capacity < entries * 2) capacity *= 2;
-  return capacity;
-}
+// Built two-thirds full and rebuilt past four-fifths: probes stay short and the table
+// costs about 12 bytes a track.
+uint64_t capacity_for(uint64_t entries) { return entries + entries / 2 + 64; }
+bool too_full(uint64_t entries, uint64_t capacity) { return entries * 5 > capacity * 4; }
 
 }  // namespace
 
@@ -65,7 +68,7 @@ int64_t tracks_find(const pbq_queue *q, const char *url, uint32_t length) {
 int index_prepare_insert(pbq_queue *q) {
   url_index *index = &q->index;
   uint64_t needed = q->tracks.count + 1;
-  if (index->slots != nullptr && needed * 2 <= index->capacity) return 0;
+  if (index->slots != nullptr && !too_full(needed, index->capacity)) return 0;
   // Built, or rebuilt larger, from `tracks` itself; the old table is dropped only when
   // the new one exists.
   uint64_t capacity = capacity_for(needed);
@@ -80,7 +83,7 @@ int index_prepare_insert(pbq_queue *q) {
 
 void index_insert(pbq_queue *q, uint64_t position) {
   if (q->index.slots == nullptr) return;
-  assert((position + 1) * 2 <= q->index.capacity);
+  assert(!too_full(position + 1, q->index.capacity));
   insert_into(q, q->index.slots, q->index.capacity, position);
 }
 

@@ -59,7 +59,7 @@ inline const char *fault(const pbq_queue *q) {
   }
 
   if (q->index.slots != nullptr) {
-    if (q->index.capacity < 2 * q->tracks.count) return "index too full";
+    if (q->index.capacity * 4 < 5 * q->tracks.count) return "index too full";
     for (uint64_t i = 0; i < q->tracks.count; i++) {
       const track_rec &r = s.recs[q->tracks.ids[i]];
       int64_t first = -1;
