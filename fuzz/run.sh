@@ -11,7 +11,7 @@ seconds=${1:?usage: fuzz/run.sh SECONDS [RUNS] [target...]}
 runs=${2:--1}
 shift $(( $# >= 2 ? 2 : 1 ))
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(set_tracks play_next add_to_queue restore_resume restore_both operations)
+[ ${#targets[@]} -gt 0 ] || targets=(set_tracks play_next add_to_queue restore_resume restore_both operations state_document)
 
 bin=${FUZZ_BIN:-build/fuzz/fuzz}
 out=${FUZZ_OUT:-build/fuzz}
