@@ -57,10 +57,14 @@ bench: deps
 	@python3 bench/ratios.py build/bench/engine.json build/bench/documents.json
 
 # The Python, Java and Node bindings, built and tested against the release library.
-test-bindings: build
+test-bindings: build bindings/node/node_modules/.package-lock.json
 	@cmake -S bindings -B build/bindings -DPBQ_LIBRARY=$(CURDIR)/build/release/libpbq.so.1 >/dev/null
 	@cmake --build build/bindings -j $(JOBS)
 	@ctest --test-dir build/bindings --output-on-failure -j $(JOBS)
+
+# The Node binding's npm packages (the Node-API headers), as its lockfile pins them.
+bindings/node/node_modules/.package-lock.json: bindings/node/package.json bindings/node/package-lock.json
+	@cd bindings/node && npm ci --no-audit --no-fund --loglevel=error
 
 clean:
 	rm -rf build
