@@ -62,6 +62,11 @@ test-bindings: build bindings/node/node_modules/.package-lock.json
 	@cmake --build build/bindings -j $(JOBS)
 	@ctest --test-dir build/bindings --output-on-failure -j $(JOBS)
 
+# Each binding's per-call overhead against the C call (navigation, the state document).
+bench-bindings: test-bindings
+	@cmake --build build/bindings --target pbq_bindings_bench_c -j $(JOBS)
+	@bindings/bench/run.sh build/bindings
+
 # The Node binding's npm packages (the Node-API headers), as its lockfile pins them.
 bindings/node/node_modules/.package-lock.json: bindings/node/package.json bindings/node/package-lock.json
 	@cd bindings/node && npm ci --no-audit --no-fund --loglevel=error
