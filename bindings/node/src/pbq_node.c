@@ -28,7 +28,14 @@ static int ok(napi_env env, napi_status status) {
   if (status == napi_ok) return 1;
   bool pending = false;
   napi_is_exception_pending(env, &pending);
-  if (!pending) napi_throw_error(env, NULL, "pbq: Node-API call failed");
+  if (pending) return 0;
+  switch (status) {
+    case napi_number_expected: napi_throw_type_error(env, NULL, "pbq: a number was expected"); break;
+    case napi_string_expected: napi_throw_type_error(env, NULL, "pbq: a string was expected"); break;
+    case napi_boolean_expected: napi_throw_type_error(env, NULL, "pbq: a boolean was expected"); break;
+    case napi_invalid_arg: napi_throw_type_error(env, NULL, "pbq: not a queue handle"); break;
+    default: napi_throw_error(env, NULL, "pbq: Node-API call failed"); break;
+  }
   return 0;
 }
 

@@ -76,6 +76,7 @@ test('numbers keep their meaning across the boundary', () => {
     assert.equal(q.setRate(1.1), Math.fround(1.1));
     assert.notEqual(q.setRate(1.1), 1.1);
     assert.equal(q.setRate(NaN), 0.5);
+    assert.throws(() => q.previous('1.5'), { name: 'TypeError', message: 'pbq: a number was expected' });
   } finally {
     q.close();
   }
