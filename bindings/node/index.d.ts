@@ -1,5 +1,12 @@
 // Type declarations of the pbq package.
 
+// Symbol.dispose for `using`, declared as the runtime's own where the target's lib lacks it.
+declare global {
+  interface SymbolConstructor {
+    readonly dispose: unique symbol;
+  }
+}
+
 /** What the host does after next(), previous() and trackEnded() (pbq.h's PBQ_ACTION_*). */
 export declare const Action: {
   /** Moved: play the new current entry. */

@@ -106,3 +106,13 @@ test('documents in a loop do not grow memory', () => {
     q.close();
   }
 });
+
+test('the TypeScript declarations describe the package', () => {
+  // A typed host compiled with a plain ES2020 library and with esnext (which has its
+  // own Symbol.dispose): each must type-check strictly.
+  const tsc = path.join(PACKAGE, 'node_modules', 'typescript', 'bin', 'tsc');
+  for (const config of ['tsconfig.json', 'tsconfig.esnext.json']) {
+    const r = spawnSync(process.execPath, [tsc, '-p', path.join(__dirname, 'types', config)], { encoding: 'utf8' });
+    assert.equal(r.status, 0, `${config}: ${r.stdout}${r.stderr}`);
+  }
+});
