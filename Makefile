@@ -2,7 +2,7 @@
 # missing first, so both work on a fresh machine.
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test test-release test-asan test-tsan test-valgrind bench fuzz fuzz-build clean
+.PHONY: all deps build run test test-bindings bench-bindings test-release test-asan test-tsan test-valgrind bench fuzz fuzz-build clean
 
 all: build
 
@@ -46,7 +46,7 @@ fuzz-build: deps
 fuzz: fuzz-build
 	@./fuzz/run.sh $(FUZZ_SECONDS)
 
-test: test-release test-asan test-tsan test-valgrind fuzz
+test: test-release test-asan test-tsan test-valgrind fuzz test-bindings
 
 bench: deps
 	@cmake --preset bench >/dev/null
@@ -55,6 +55,21 @@ bench: deps
 	  build/bench/bench/pbq_bench_$$b --benchmark_min_time=0.2 --benchmark_out=build/bench/$$b.json --benchmark_out_format=json || exit 1; \
 	done
 	@python3 bench/ratios.py build/bench/engine.json build/bench/documents.json
+
+# The Python, Java and Node bindings, built and tested against the release library.
+test-bindings: build bindings/node/node_modules/.package-lock.json
+	@cmake -S bindings -B build/bindings -DPBQ_LIBRARY=$(CURDIR)/build/release/libpbq.so.1 >/dev/null
+	@cmake --build build/bindings -j $(JOBS)
+	@ctest --test-dir build/bindings --output-on-failure -j $(JOBS)
+
+# Each binding's per-call overhead against the C call (navigation, the state document).
+bench-bindings: test-bindings
+	@cmake --build build/bindings --target pbq_bindings_bench_c -j $(JOBS)
+	@bindings/bench/run.sh build/bindings
+
+# The Node binding's npm packages (the Node-API headers), as its lockfile pins them.
+bindings/node/node_modules/.package-lock.json: bindings/node/package.json bindings/node/package-lock.json
+	@cd bindings/node && npm ci --no-audit --no-fund --loglevel=error
 
 clean:
 	rm -rf build

@@ -11,11 +11,17 @@ as_root() {
 # Debian packages the build, the tests, the benchmarks and the checks use.
 packages=(g++ clang cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           valgrind python3 libclang-rt-14-dev binutils libxxhash-dev)
+# The language bindings: pytest, the JDK with JUnit (and gson, which reads the shared
+# behaviour table in the Java tests).
+packages+=(python3-pytest openjdk-17-jdk-headless junit4 libgoogle-gson-java)
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$' || missing+=("$p")
 done
+# Node and npm for the Node binding: Debian's, unless the machine already has a node.
+command -v node >/dev/null 2>&1 || missing+=(nodejs)
+command -v npm >/dev/null 2>&1 || missing+=(npm)
 need_yyjson=0
 dpkg-query -W -f='${Status}' libyyjson-dev 2>/dev/null | grep -q '^install ok installed$' || need_yyjson=1
 

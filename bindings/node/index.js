@@ -1,0 +1,185 @@
+'use strict';
+// pbq for Node: the Queue class over the Node-API addon pbq.node, which is found
+// through $PBQ_ADDON or beside this file and finds libpbq.so.1 beside itself or
+// through the loader path.
+const path = require('node:path');
+
+/** A call refused, with the library's error text (e.g. "invalid tracks json"). */
+class PbqError extends Error {
+  constructor(message) {
+    super(message);
+    this.name = 'PbqError';
+  }
+}
+
+function loadAddon() {
+  const candidates = process.env.PBQ_ADDON
+    ? [[process.env.PBQ_ADDON, '$PBQ_ADDON']]
+    : [[path.join(__dirname, 'pbq.node'), 'beside the package']];
+  const tried = [];
+  for (const [file, origin] of candidates) {
+    try {
+      return require(path.resolve(file));
+    } catch (e) {
+      tried.push(`  ${origin}: ${e.message.split('\n')[0]}`);
+    }
+  }
+  throw new PbqError(
+    `pbq: cannot load the addon pbq.node (which needs libpbq.so.1). Tried:\n${tried.join('\n')}\n` +
+      'Build it with the repository\'s CMake (bindings/), put it beside index.js, ' +
+      'or set PBQ_ADDON to its path.');
+}
+
+const native = loadAddon();
+
+// The values of pbq.h's named constants.
+/** What the host does after next(), previous() and trackEnded(). */
+const Action = Object.freeze({ PLAY: 0, NONE: 1, RESTART: 2, SLEEP: 3 });
+const RepeatMode = Object.freeze({ OFF: 0, ALL: 1, ONE: 2 });
+const SleepMode = Object.freeze({ OFF: 0, TIMER: 1, END_OF_TRACK: 2 });
+/** What playNext() and addToQueue() did. */
+const Added = Object.freeze({ QUEUED: 0, STARTED: 1 });
+
+function jsonText(value) {
+  return typeof value === 'string' ? value : JSON.stringify(value);
+}
+
+function lastError() {
+  return new PbqError(native.lastError());
+}
+
+function document(text) {
+  if (text === null) throw new PbqError('out of memory');
+  return text;
+}
+
+class Queue {
+  #h;
+
+  /** A new, empty queue: no tracks, repeat off, shuffle off, rate 1.0, sleep off. */
+  constructor() {
+    this.#h = native.create();
+    if (this.#h === null) throw new PbqError('out of memory');
+  }
+
+  /** Frees the handle; later calls throw PbqError('queue is closed'). Closing again does nothing. */
+  close() {
+    if (this.#h !== null) {
+      native.destroy(this.#h);
+      this.#h = null;
+    }
+  }
+
+  get closed() {
+    return this.#h === null;
+  }
+
+  #handle() {
+    if (this.#h === null) throw new PbqError('queue is closed');
+    return this.#h;
+  }
+
+  /** Replaces everything with `tracks` (JSON text or an array of track objects). */
+  setTracks(tracks, startIndex = 0, seed = 0) {
+    if (native.setTracks(this.#handle(), jsonText(tracks), startIndex, seed) !== 0) throw lastError();
+  }
+
+  next() {
+    return native.next(this.#handle());
+  }
+
+  previous(position = 0) {
+    return native.previous(this.#handle(), position);
+  }
+
+  trackEnded() {
+    return native.trackEnded(this.#handle());
+  }
+
+  jump(index) {
+    if (native.jump(this.#handle(), index) !== 0) throw lastError();
+  }
+
+  setRepeat(mode) {
+    const set = native.setRepeat(this.#handle(), mode);
+    if (set < 0) throw new RangeError(`pbq: no repeat mode ${mode}`);
+    return set;
+  }
+
+  cycleRepeat() {
+    return native.cycleRepeat(this.#handle());
+  }
+
+  playNext(track) {
+    const r = native.playNext(this.#handle(), jsonText(track));
+    if (r < 0) throw lastError();
+    return r;
+  }
+
+  addToQueue(track) {
+    const r = native.addToQueue(this.#handle(), jsonText(track));
+    if (r < 0) throw lastError();
+    return r;
+  }
+
+  removeUpNext(offset) {
+    return native.removeUpNext(this.#handle(), offset) === 0;
+  }
+
+  moveUpNext(from, to) {
+    return native.moveUpNext(this.#handle(), from, to) === 0;
+  }
+
+  clearUpNext() {
+    native.clearUpNext(this.#handle());
+  }
+
+  setShuffle(enabled, seed = 0) {
+    if (native.setShuffle(this.#handle(), Boolean(enabled), seed) !== 0) throw lastError();
+  }
+
+  setRate(rate) {
+    return native.setRate(this.#handle(), rate);
+  }
+
+  setSleepTimer(mode, duration = 0, now = 0) {
+    return native.setSleepTimer(this.#handle(), mode, duration, now) === 0;
+  }
+
+  checkSleepTimer(now) {
+    return native.checkSleepTimer(this.#handle(), now);
+  }
+
+  stateJson() {
+    return document(native.stateJson(this.#handle()));
+  }
+
+  state() {
+    return JSON.parse(this.stateJson());
+  }
+
+  exportResume(position) {
+    return document(native.exportResume(this.#handle(), position));
+  }
+
+  restoreResume(resume, tracks) {
+    const r = native.restoreResume(this.#handle(), jsonText(resume), jsonText(tracks));
+    if (r === false) throw new PbqError('resume refused');
+    return r;
+  }
+}
+
+// `using q = new Queue()` where the runtime has explicit resource management.
+if (typeof Symbol.dispose === 'symbol') Queue.prototype[Symbol.dispose] = Queue.prototype.close;
+
+module.exports = {
+  Queue,
+  PbqError,
+  Action,
+  RepeatMode,
+  SleepMode,
+  Added,
+  version: () => native.version(),
+  abiVersion: () => native.abiVersion(),
+  selftest: () => native.selftest(),
+};
