@@ -46,6 +46,7 @@ float clamp_rate_from_double(double rate);
 // loading took the text over.
 struct parsed_tracks {
   char *text = nullptr;
+  size_t length = 0;  // of the text, padding not counted
   yyjson_doc *doc = nullptr;
   parsed_tracks() = default;
   ~parsed_tracks() {

@@ -50,6 +50,7 @@ parse_outcome parse_tracks(const char *tracks_json, parsed_tracks *out) {
   if (length > SIZE_MAX - YYJSON_PADDING_SIZE) return parse_outcome::no_memory;
   out->text = static_cast<char *>(malloc(length + YYJSON_PADDING_SIZE));
   if (out->text == nullptr) return parse_outcome::no_memory;
+  out->length = length;
   memcpy(out->text, tracks_json, length);
   memset(out->text + length, 0, YYJSON_PADDING_SIZE);
   yyjson_read_err err{};
@@ -62,12 +63,17 @@ parse_outcome parse_tracks(const char *tracks_json, parsed_tracks *out) {
 }
 
 int32_t install_tracks(pbq_queue *q, parsed_tracks *parsed, int32_t start_index, uint64_t seed) {
-  // The pool grows by doubling rather than being sized from the array: an array of
-  // rejected elements must not reserve room for tracks that never come.
   new_lists built;
+  yyjson_val *root = yyjson_doc_get_root(parsed->doc);
+  // Room for every element that could be a track, made once: the smallest usable
+  // track, {"id":"x"} and a comma, takes 11 bytes of text, so an array of rejected
+  // elements reserves no more than that allows. The slack goes back at the end.
+  uint64_t could_be_tracks = parsed->length / 11 + 1;
+  if (could_be_tracks > yyjson_arr_size(root)) could_be_tracks = yyjson_arr_size(root);
+  if (could_be_tracks > 0 && store_reserve(&built.store, could_be_tracks) != 0) return fail(msg::out_of_memory);
   size_t index, max;
   yyjson_val *element;
-  yyjson_arr_foreach(yyjson_doc_get_root(parsed->doc), index, max, element) {
+  yyjson_arr_foreach(root, index, max, element) {
     track_rec rec;
     read_result r = parse_track_val(element, &rec);
     if (r == read_rejected) continue;
@@ -91,7 +97,7 @@ int32_t install_tracks(pbq_queue *q, parsed_tracks *parsed, int32_t start_index,
     if (start_index > 0) s = static_cast<uint64_t>(start_index);
     if (s >= n) s = n - 1;
     order_play_queue(&built.queue, s, q->shuffle != 0, seed);
-    // The doubling's slack is given back: the pool only grows again through adds.
+    // The slack is given back: the pool only grows again through adds.
     if (built.store.capacity > n) {
       auto *fitted = static_cast<track_rec *>(realloc(built.store.recs, n * sizeof(track_rec)));
       if (fitted != nullptr) {

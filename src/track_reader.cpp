@@ -31,27 +31,45 @@ void keep_first(yyjson_val **slot, yyjson_val *value) {
   if (*slot == nullptr) *slot = value;
 }
 
+// The slot of the member named `name`, or null for a name the reader ignores. The
+// length picks the one key to compare with; names are decoded bytes with their full
+// length, so a name with an escaped NUL never matches a shorter key.
+yyjson_val **slot_for(track_members *m, const char *name, size_t length) {
+  // A constant length lets the compiler compare in a few loads.
+  auto is = [name](string_view key) { return memcmp(name, key.data(), key.size()) == 0; };
+  switch (length) {
+    case k_id_key.size(): return is(k_id_key) ? &m->id : nullptr;
+    case k_title_key.size(): return is(k_title_key) ? &m->title : nullptr;
+    case k_artist_key.size(): return is(k_artist_key) ? &m->artist : nullptr;
+    case k_duration_key.size(): return is(k_duration_key) ? &m->duration : nullptr;
+    case k_stream_url_key.size(): return is(k_stream_url_key) ? &m->stream_url : nullptr;
+    case k_artwork_key.size(): return is(k_artwork_key) ? &m->artwork : nullptr;
+    default: return nullptr;
+  }
+}
+
 track_members find_members(yyjson_val *obj) {
   track_members m;
-  yyjson_obj_iter iter = yyjson_obj_iter_with(obj);
-  yyjson_val *key;
-  while ((key = yyjson_obj_iter_next(&iter)) != nullptr) {
-    // Names are compared as decoded bytes with their full length, so a name with an
-    // escaped NUL never matches a shorter key.
-    string_view name(yyjson_get_str(key), yyjson_get_len(key));
-    yyjson_val *value = yyjson_obj_iter_get_val(key);
-    if (name == k_stream_url_key) keep_first(&m.stream_url, value);
-    else if (name == k_id_key) keep_first(&m.id, value);
-    else if (name == k_title_key) keep_first(&m.title, value);
-    else if (name == k_artist_key) keep_first(&m.artist, value);
-    else if (name == k_artwork_key) keep_first(&m.artwork, value);
-    else if (name == k_duration_key) keep_first(&m.duration, value);
+  // Keys and values alternate in document order; the object is known to be one.
+  size_t count = unsafe_yyjson_get_len(obj);
+  yyjson_val *key = unsafe_yyjson_get_first(obj);
+  for (size_t i = 0; i < count; i++) {
+    yyjson_val *value = key + 1;
+    yyjson_val **slot = slot_for(&m, unsafe_yyjson_get_str(key), unsafe_yyjson_get_len(key));
+    if (slot != nullptr) keep_first(slot, value);
+    key = unsafe_yyjson_get_next(value);
   }
   return m;
 }
 
+bool plain(yyjson_val *str) {
+  // The reader marks strings written without escape sequences: such a string holds
+  // nothing that JSON output must escape, and no NUL.
+  return (yyjson_get_tag(str) & YYJSON_SUBTYPE_MASK) == YYJSON_SUBTYPE_NOESC;
+}
+
 bool holds_nul(yyjson_val *str) {
-  return memchr(yyjson_get_str(str), '\0', yyjson_get_len(str)) != nullptr;
+  return !plain(str) && memchr(yyjson_get_str(str), '\0', yyjson_get_len(str)) != nullptr;
 }
 
 // The address of an object's members: "streamURL", else "id" when "streamURL" is
@@ -68,11 +86,6 @@ yyjson_val *choose_address(const track_members &m) {
 // Lengths are kept in 32 bits; a longer string cannot be a track's.
 constexpr size_t k_max_string = UINT32_MAX;
 
-bool plain(yyjson_val *str) {
-  // The reader marks strings written without escape sequences: such a string holds
-  // nothing that JSON output must escape.
-  return (yyjson_get_tag(str) & YYJSON_SUBTYPE_MASK) == YYJSON_SUBTYPE_NOESC;
-}
 
 // Title and artist: the string up to its first NUL, or "" when not a string.
 void read_label(yyjson_val *value, const char **text, uint32_t *length, bool *plain_text) {
@@ -84,7 +97,7 @@ void read_label(yyjson_val *value, const char **text, uint32_t *length, bool *pl
   }
   const char *s = yyjson_get_str(value);
   size_t n = yyjson_get_len(value);
-  const void *nul = memchr(s, '\0', n);
+  const void *nul = plain(value) ? nullptr : memchr(s, '\0', n);
   if (nul != nullptr) n = static_cast<size_t>(static_cast<const char *>(nul) - s);
   *text = s;
   *length = static_cast<uint32_t>(n);
