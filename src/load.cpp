@@ -106,6 +106,7 @@ int32_t install_tracks(pbq_queue *q, parsed_tracks *parsed, int32_t start_index,
       }
     }
     // The records point into the text: it now belongs to the store.
+    built.store.loaded = n;
     built.store.text = parsed->text;
     parsed->text = nullptr;
   }

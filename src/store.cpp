@@ -73,7 +73,8 @@ uint32_t store_push(track_store *store, const track_rec &rec) {
 }
 
 void store_free(track_store *store) {
-  for (uint64_t i = 0; i < store->count; i++) free_owned(&store->recs[i]);
+  // Only added records own strings, and they all come after the loaded ones.
+  for (uint64_t i = store->loaded; i < store->count; i++) free_owned(&store->recs[i]);
   free(store->recs);
   free(store->text);
   *store = track_store{};
@@ -130,7 +131,7 @@ void release_queue_only(pbq_queue *q) {
   // The live queue-only records are exactly those the queue names, so a walk over the
   // pool in order finds them without touching the queue.
   track_store *store = &q->store;
-  for (uint64_t i = 0; i < store->count && store->queue_only > 0; i++) {
+  for (uint64_t i = store->loaded; i < store->count && store->queue_only > 0; i++) {
     track_rec *rec = &store->recs[i];
     if ((rec->flags & (rec_in_tracks | rec_dead)) == 0) kill(store, rec);
   }
@@ -149,8 +150,11 @@ void compact_if_sparse(pbq_queue *q) {
     free(recs);
     return;
   }
-  uint64_t kept = 0;
-  for (uint64_t i = 0; i < store->count; i++) {
+  // The loaded records keep their places; only the added ones close up.
+  uint64_t kept = store->loaded;
+  for (uint64_t i = 0; i < store->loaded; i++) new_id[i] = static_cast<uint32_t>(i);
+  memcpy(recs, store->recs, store->loaded * sizeof(track_rec));
+  for (uint64_t i = store->loaded; i < store->count; i++) {
     if ((store->recs[i].flags & rec_dead) != 0) continue;
     new_id[i] = static_cast<uint32_t>(kept);
     recs[kept++] = store->recs[i];

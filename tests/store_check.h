@@ -19,10 +19,13 @@ inline const char *fault(const pbq_queue *q) {
   uint64_t dead = 0, queue_only = 0, bound = 0;
   for (uint64_t i = 0; i < s.count; i++) {
     const track_rec &r = s.recs[i];
+    bool loaded = i < s.loaded;
     if ((r.flags & rec_dead) != 0) {
+      if (loaded) return "a loaded record died";
       dead++;
       continue;
     }
+    if (loaded != ((r.flags & rec_owns_strings) == 0)) return "a loaded record owning strings, or an added one not";
     if (r.stream_url == nullptr || r.stream_url_len == 0 || strlen(r.stream_url) != r.stream_url_len) return "stream URL";
     if (r.title == nullptr || r.artist == nullptr || strlen(r.title) != r.title_len || strlen(r.artist) != r.artist_len) {
       return "title or artist";
