@@ -103,7 +103,7 @@ void pbq_destroy(pbq_queue *q) {
   if (q == nullptr) return;
   store_free(&q->store);
   id_list_free(&q->tracks);
-  id_list_free(&q->queue);
+  queue_free(&q->queue);
   index_free(&q->index);
   free(q);
 }

@@ -17,12 +17,13 @@ int fail(const char *message) {
 // What a load builds before it touches the handle; freed unless handed over.
 struct new_lists {
   track_store store{};
-  id_list tracks{}, queue{};
+  id_list tracks{};
+  play_queue queue{};
   new_lists() = default;
   ~new_lists() {
     store_free(&store);
     id_list_free(&tracks);
-    id_list_free(&queue);
+    queue_free(&queue);
   }
   new_lists(const new_lists &) = delete;
   new_lists &operator=(const new_lists &) = delete;
@@ -30,7 +31,7 @@ struct new_lists {
 
 // Orders the play queue, the tracks in source order, for the start track `s`: with
 // shuffle on the chosen track goes first and the others follow in seeded order.
-void order_play_queue(id_list *queue, uint64_t s, bool shuffled, uint64_t seed) {
+void order_play_queue(play_queue *queue, uint64_t s, bool shuffled, uint64_t seed) {
   if (!shuffled) return;
   move_to_front_of(queue->ids, 0, s);
   if (queue->count > 2) shuffle_range(queue->ids, 1, queue->count, seed);
@@ -88,11 +89,10 @@ int32_t install_tracks(pbq_queue *q, parsed_tracks *parsed, int32_t start_index,
   uint64_t n = built.store.count;
   uint64_t s = 0;
   if (n > 0) {
-    if (id_list_reserve(&built.tracks, n) != 0 || id_list_reserve(&built.queue, n) != 0) {
-      return fail(msg::out_of_memory);
-    }
-    for (uint64_t i = 0; i < n; i++) built.tracks.ids[i] = built.queue.ids[i] = static_cast<uint32_t>(i);
-    built.tracks.count = built.queue.count = n;
+    if (id_list_reserve(&built.tracks, n) != 0) return fail(msg::out_of_memory);
+    for (uint64_t i = 0; i < n; i++) built.tracks.ids[i] = static_cast<uint32_t>(i);
+    built.tracks.count = n;
+    if (queue_assign(&built.queue, built.tracks.ids, n) != 0) return fail(msg::out_of_memory);
     // Clamped so that an index past either end still starts a track.
     if (start_index > 0) s = static_cast<uint64_t>(start_index);
     if (s >= n) s = n - 1;
@@ -113,13 +113,14 @@ int32_t install_tracks(pbq_queue *q, parsed_tracks *parsed, int32_t start_index,
 
   store_free(&q->store);
   id_list_free(&q->tracks);
-  id_list_free(&q->queue);
+  queue_free(&q->queue);
   index_free(&q->index);
   q->store = built.store;
   q->tracks = built.tracks;
   q->queue = built.queue;
   built.store = track_store{};
-  built.tracks = built.queue = id_list{};
+  built.tracks = id_list{};
+  built.queue = play_queue{};
   if (q->queue.count == 0) q->current = -1;
   else q->current = q->shuffle != 0 ? 0 : static_cast<int32_t>(s);
   set_err("");

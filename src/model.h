@@ -58,6 +58,18 @@ struct id_list {
   uint64_t capacity;
 };
 
+// The play order: record ids with a gap. Entries [0, gap_at) stand at ids[0, gap_at)
+// and the rest at ids[gap_at + gap_len, count + gap_len); free room follows. Play next
+// inserts where the last insertion was, so the gap stays there and an insertion moves
+// nothing however long the queue is; a removal widens the gap.
+struct play_queue {
+  uint32_t *ids;               // null exactly when capacity is 0
+  uint64_t count;              // entries
+  uint64_t capacity;           // slots: entries, gap and free room
+  uint64_t gap_at;             // <= count
+  uint64_t gap_len;
+};
+
 // Stream URL -> position in `tracks` of its first occurrence. Built on first need
 // and kept up to date by every append to `tracks`; dropped by a load.
 struct url_slot {
@@ -73,7 +85,7 @@ struct url_index {
 struct pbq_queue {
   track_store store;
   id_list tracks;              // the loaded tracks in source order
-  id_list queue;               // the play order
+  play_queue queue;            // the play order
   url_index index;
   int32_t current;             // index into queue, -1 for none
   int32_t repeat_mode;
@@ -119,9 +131,12 @@ inline const track_rec &record_at(const pbq_queue *q, uint32_t id) {
   assert(id < q->store.count && (q->store.recs[id].flags & rec_dead) == 0);
   return q->store.recs[id];
 }
+inline uint32_t queue_id(const play_queue &queue, uint64_t position) {
+  assert(position < queue.count);
+  return queue.ids[position < queue.gap_at ? position : position + queue.gap_len];
+}
 inline const track_rec &queue_entry(const pbq_queue *q, uint64_t position) {
-  assert(position < q->queue.count);
-  return record_at(q, q->queue.ids[position]);
+  return record_at(q, queue_id(q->queue, position));
 }
 inline const track_rec &tracks_entry(const pbq_queue *q, uint64_t position) {
   assert(position < q->tracks.count);
@@ -150,6 +165,33 @@ void store_free(track_store *store);
 
 // Frees the list's storage; the list is empty.
 void id_list_free(id_list *list);
+
+// ---- The play order (play_queue.cpp) ----------------------------------------------
+
+// Makes room for one more entry at the end, growing by the list rule (16, 32, ...).
+// Returns 0, or -1 with the queue unchanged when memory runs out or the queue is full.
+[[nodiscard]] int queue_reserve_one(play_queue *queue);
+
+// Puts `id` at the end (room made by queue_reserve_one).
+void queue_append(play_queue *queue, uint32_t id);
+
+// Puts `id` at `position` <= count; the entries from there move up one place. Needs
+// room made by queue_reserve_one, or the slot a queue_erase just freed.
+void queue_insert(play_queue *queue, uint64_t position, uint32_t id);
+
+// Takes out the entry at `position` and returns its id.
+uint32_t queue_erase(play_queue *queue, uint64_t position);
+
+// Keeps the first `keep` entries.
+void queue_truncate(play_queue *queue, uint64_t keep);
+
+// Closes the gap: ids[0, count) are then the entries in order.
+void queue_close_gap(play_queue *queue);
+
+// A queue of the `count` ids at `ids` (contiguous), or -1 when memory ran out.
+[[nodiscard]] int queue_assign(play_queue *queue, const uint32_t *ids, uint64_t count);
+
+void queue_free(play_queue *queue);
 
 // The queue no longer names record `id`: a record that `tracks` does not name dies.
 void release_queue_entry(pbq_queue *q, uint32_t id);

@@ -28,13 +28,11 @@ int32_t shuffle_off(pbq_queue *q) {
     q->shuffle = 0;
     return 0;
   }
-  id_list rebuilt{};
-  if (id_list_reserve(&rebuilt, q->tracks.count) != 0) {
+  play_queue rebuilt{};
+  if (queue_assign(&rebuilt, q->tracks.ids, q->tracks.count) != 0) {
     set_err(msg::out_of_memory);
     return -1;
   }
-  memcpy(rebuilt.ids, q->tracks.ids, q->tracks.count * sizeof(uint32_t));
-  rebuilt.count = q->tracks.count;
   int32_t current = 0;
   if (has_current(q)) {
     // The first loaded track with the playing URL: an added copy of a loaded track
@@ -44,7 +42,7 @@ int32_t shuffle_off(pbq_queue *q) {
     if (found >= 0) current = static_cast<int32_t>(found);
   }
   release_queue_only(q);
-  id_list_free(&q->queue);
+  queue_free(&q->queue);
   q->queue = rebuilt;
   q->current = current;
   q->shuffle = 0;
@@ -55,6 +53,8 @@ int32_t shuffle_off(pbq_queue *q) {
 void shuffle_on(pbq_queue *q, uint64_t seed) {
   q->shuffle = 1;
   uint64_t count = q->queue.count;
+  // The shuffle works on the entries laid out in order.
+  queue_close_gap(&q->queue);
   if (has_current(q)) {
     // The playing entry goes first and keeps playing; only what follows is shuffled.
     move_to_front_of(q->queue.ids, 0, static_cast<uint64_t>(q->current));

@@ -69,14 +69,14 @@ extern "C" char *pbq_state_json(const pbq_queue *q) {
   at = current != nullptr ? put_track_object(at, *current) : put_literal(at, "null");
   at = put_literal(at, ",\"queue\":[");
 
-  const uint32_t *ids = q->queue.ids;
+  const play_queue &queue = q->queue;
   const track_rec *recs = q->store.recs;
-  uint64_t count = q->queue.count;
+  uint64_t count = queue.count;
   for (uint64_t i = 0; i < count; i++) {
     // A shuffled queue visits the pool out of order: fetch ahead of the walk.
-    if (i + k_record_lookahead < count) __builtin_prefetch(&recs[ids[i + k_record_lookahead]]);
-    if (i + k_string_lookahead < count) __builtin_prefetch(recs[ids[i + k_string_lookahead]].stream_url);
-    const track_rec &rec = record_at(q, ids[i]);
+    if (i + k_record_lookahead < count) __builtin_prefetch(&recs[queue_id(queue, i + k_record_lookahead)]);
+    if (i + k_string_lookahead < count) __builtin_prefetch(recs[queue_id(queue, i + k_string_lookahead)].stream_url);
+    const track_rec &rec = record_at(q, queue_id(queue, i));
     if (!ensure_room(&text, &end, &at, record_text_bound(rec) + 4)) {
       free(text);
       return nullptr;

@@ -162,7 +162,11 @@ void compact_if_sparse(pbq_queue *q) {
   assert(kept == live);
   // The index holds positions in `tracks`, which compaction does not move.
   rewrite_ids(&q->tracks, new_id);
-  rewrite_ids(&q->queue, new_id);
+  play_queue *queue = &q->queue;
+  for (uint64_t i = 0; i < queue->count; i++) {
+    uint64_t slot = i < queue->gap_at ? i : i + queue->gap_len;
+    queue->ids[slot] = new_id[queue->ids[slot]];
+  }
   free(new_id);
   free(store->recs);
   store->recs = recs;

@@ -57,7 +57,7 @@ int32_t add_track(pbq_queue *q, const char *track_json, placement where) {
     return fail(msg::out_of_memory);
   }
   if (store_reserve(&q->store, q->store.count + 1) != 0 ||
-      id_list_reserve(&q->queue, q->queue.count + 1) != 0 ||
+      queue_reserve_one(&q->queue) != 0 ||
       (add_to_tracks && id_list_reserve(&q->tracks, q->tracks.count + 1) != 0)) {
     return fail(msg::out_of_memory);
   }
@@ -75,8 +75,7 @@ int32_t add_track(pbq_queue *q, const char *track_json, placement where) {
     uint64_t after = static_cast<uint64_t>(q->current) + 1;
     if (after < p) p = after;
   }
-  q->queue.ids[q->queue.count++] = id;
-  move_to_front_of(q->queue.ids, p, q->queue.count - 1);
+  queue_insert(&q->queue, p, id);
 
   int32_t result = PBQ_ADDED_QUEUED;
   if (!had_current) {
@@ -104,10 +103,7 @@ int32_t pbq_add_to_queue_json(pbq_queue *q, const char *track_json) {
 int32_t pbq_remove_up_next(pbq_queue *q, int32_t offset) {
   uint64_t p;
   if (q == nullptr || !up_next_position(q, offset, &p)) return PBQ_REFUSED;
-  uint32_t id = q->queue.ids[p];
-  memmove(&q->queue.ids[p], &q->queue.ids[p + 1], (q->queue.count - p - 1) * sizeof(uint32_t));
-  q->queue.count--;
-  release_queue_entry(q, id);
+  release_queue_entry(q, queue_erase(&q->queue, p));
   compact_if_sparse(q);
   return PBQ_OK;
 }
@@ -116,20 +112,17 @@ int32_t pbq_move_up_next(pbq_queue *q, int32_t from, int32_t to) {
   uint64_t s, d;
   if (q == nullptr || !up_next_position(q, from, &s) || !up_next_position(q, to, &d)) return PBQ_REFUSED;
   if (s == d) return PBQ_OK;
-  uint32_t *ids = q->queue.ids;
-  uint32_t moving = ids[s];
-  if (s < d) memmove(&ids[s], &ids[s + 1], (d - s) * sizeof(uint32_t));
-  else memmove(&ids[d + 1], &ids[d], (s - d) * sizeof(uint32_t));
-  ids[d] = moving;
+  // The erase leaves the slot the insertion takes: nothing is allocated.
+  queue_insert(&q->queue, d, queue_erase(&q->queue, s));
   return PBQ_OK;
 }
 
 int32_t pbq_clear_up_next(pbq_queue *q) {
   if (q == nullptr || !has_current(q)) return PBQ_OK;
   uint64_t keep = static_cast<uint64_t>(q->current) + 1;
-  for (uint64_t i = keep; i < q->queue.count; i++) release_queue_entry(q, q->queue.ids[i]);
+  for (uint64_t i = keep; i < q->queue.count; i++) release_queue_entry(q, queue_id(q->queue, i));
   // The storage is kept; only the count goes down.
-  q->queue.count = keep;
+  queue_truncate(&q->queue, keep);
   compact_if_sparse(q);
   return PBQ_OK;
 }

@@ -41,16 +41,17 @@ inline handle loaded(const char *json, int32_t start = 0, bool shuffle = false, 
   return h;
 }
 
-// The stream URLs of the records a list names, in its order.
-inline std::vector<std::string> urls(const pbq_queue *q, const id_list &list) {
+// The play queue as its stream URLs, and the loaded tracks the same way.
+inline std::vector<std::string> queue_urls(const pbq_queue *q) {
   std::vector<std::string> out;
-  for (uint64_t i = 0; i < list.count; i++) out.emplace_back(record_at(q, list.ids[i]).stream_url);
+  for (uint64_t i = 0; i < q->queue.count; i++) out.emplace_back(queue_entry(q, i).stream_url);
   return out;
 }
-
-// The play queue as its stream URLs, and the loaded tracks the same way.
-inline std::vector<std::string> queue_urls(const pbq_queue *q) { return urls(q, q->queue); }
-inline std::vector<std::string> track_urls(const pbq_queue *q) { return urls(q, q->tracks); }
+inline std::vector<std::string> track_urls(const pbq_queue *q) {
+  std::vector<std::string> out;
+  for (uint64_t i = 0; i < q->tracks.count; i++) out.emplace_back(tracks_entry(q, i).stream_url);
+  return out;
+}
 
 // The record at a position of the play queue, or of the loaded tracks.
 inline const track_rec &queued(const pbq_queue *q, uint64_t position) { return queue_entry(q, position); }
@@ -91,10 +92,11 @@ struct handle_contents {
   bool operator==(const handle_contents &) const = default;
 };
 
-inline std::vector<record_view> records(const pbq_queue *q, const id_list &list) {
+// The records of the loaded tracks (`of_queue` false) or of the play queue.
+inline std::vector<record_view> records(const pbq_queue *q, bool of_queue) {
   std::vector<record_view> out;
-  for (uint64_t i = 0; i < list.count; i++) {
-    const track_rec &t = record_at(q, list.ids[i]);
+  for (uint64_t i = 0; i < (of_queue ? q->queue.count : q->tracks.count); i++) {
+    const track_rec &t = of_queue ? queue_entry(q, i) : tracks_entry(q, i);
     out.push_back({std::string(t.stream_url, t.stream_url_len), std::string(t.title, t.title_len),
                    std::string(t.artist, t.artist_len),
                    t.artwork_url != nullptr ? std::string(t.artwork_url, t.artwork_url_len) : "",
@@ -104,7 +106,7 @@ inline std::vector<record_view> records(const pbq_queue *q, const id_list &list)
 }
 
 inline handle_contents contents_of(const pbq_queue *q) {
-  return {records(q, q->tracks), records(q, q->queue), q->current,    q->repeat_mode,
+  return {records(q, false),     records(q, true),     q->current,    q->repeat_mode,
           q->shuffle,            q->sleep_mode,        q->rate,       q->sleep_deadline};
 }
 

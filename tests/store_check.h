@@ -40,8 +40,11 @@ inline const char *fault(const pbq_queue *q) {
   if (s.dead > k_first_capacity && s.dead > s.count - s.dead) return "dead slots outnumber live ones";
 
   std::vector<unsigned char> named(s.count, 0);
-  for (const id_list *list : {&q->tracks, &q->queue}) {
-    if (list->count > list->capacity || (list->ids == nullptr) != (list->capacity == 0)) return "list storage";
+  const id_list &t = q->tracks;
+  if (t.count > t.capacity || (t.ids == nullptr) != (t.capacity == 0)) return "tracks storage";
+  const play_queue &pq = q->queue;
+  if (pq.count + pq.gap_len > pq.capacity || pq.gap_at > pq.count || (pq.ids == nullptr) != (pq.capacity == 0)) {
+    return "queue storage or gap";
   }
   for (uint64_t i = 0; i < q->tracks.count; i++) {
     uint32_t id = q->tracks.ids[i];
@@ -50,7 +53,7 @@ inline const char *fault(const pbq_queue *q) {
     named[id] |= 1;
   }
   for (uint64_t i = 0; i < q->queue.count; i++) {
-    uint32_t id = q->queue.ids[i];
+    uint32_t id = queue_id(q->queue, i);
     if (id >= s.count || (s.recs[id].flags & rec_dead) != 0) return "queue entry names no live record";
     if ((named[id] & 2) != 0) return "a record named twice by the queue";
     named[id] |= 2;

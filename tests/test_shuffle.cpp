@@ -267,7 +267,7 @@ TEST(ShuffleMode, TurningOffWithoutAMatchStartsAtTheFirstEntry) {
 // tracks without a queue are set up directly.
 TEST(ShuffleMode, EmptyQueueOnlyFlipsTheFlag) {
   handle h = fixtures::loaded(fixtures::k_three_tracks);
-  id_list_free(&h->queue);
+  queue_free(&h->queue);
   h->current = -1;
   for (int32_t enabled : {1, 0, 1, 0}) {
     fixtures::handle_contents expected = contents_of(h.get());

@@ -1,0 +1,117 @@
+// The play order: an id list with a gap where entries are inserted and removed, so
+// that play next and removals near the current entry cost the same at any length.
+#include <cstdlib>
+#include <cstring>
+
+#include "model.h"
+
+namespace {
+
+uint64_t tail_room(const play_queue *queue) { return queue->capacity - queue->count - queue->gap_len; }
+
+// Moves the gap to `position` (<= count): only the entries between the old and the
+// new place move.
+void move_gap(play_queue *queue, uint64_t position) {
+  assert(position <= queue->count);
+  uint32_t *ids = queue->ids;
+  if (queue->gap_len == 0) {
+    queue->gap_at = position;
+    return;
+  }
+  if (position < queue->gap_at) {
+    memmove(ids + position + queue->gap_len, ids + position, (queue->gap_at - position) * sizeof(uint32_t));
+  } else if (position > queue->gap_at) {
+    memmove(ids + queue->gap_at, ids + queue->gap_at + queue->gap_len, (position - queue->gap_at) * sizeof(uint32_t));
+  }
+  queue->gap_at = position;
+}
+
+}  // namespace
+
+int queue_reserve_one(play_queue *queue) {
+  if (tail_room(queue) > 0) return 0;
+  if (queue->count >= k_max_list_count) return -1;
+  uint64_t capacity = queue->capacity == 0 ? k_first_capacity : queue->capacity * 2;
+  // The gap never holds more than the entries did, so this stays below 2^33 slots.
+  auto *ids = static_cast<uint32_t *>(realloc(queue->ids, capacity * sizeof(uint32_t)));
+  if (ids == nullptr) return -1;
+  queue->ids = ids;
+  queue->capacity = capacity;
+  return 0;
+}
+
+void queue_append(play_queue *queue, uint32_t id) {
+  assert(tail_room(queue) > 0);
+  queue->ids[queue->count + queue->gap_len] = id;
+  queue->count++;
+}
+
+void queue_insert(play_queue *queue, uint64_t position, uint32_t id) {
+  assert(position <= queue->count);
+  if (queue->gap_len == 0) {
+    if (position == queue->count) {
+      queue_append(queue, id);
+      return;
+    }
+    // A new gap at `position`, half the free room: the other half stays for appends.
+    uint64_t room = tail_room(queue);
+    assert(room > 0);
+    uint64_t gap = room > 1 ? room / 2 : 1;
+    memmove(queue->ids + position + gap, queue->ids + position, (queue->count - position) * sizeof(uint32_t));
+    queue->gap_at = position;
+    queue->gap_len = gap;
+  } else {
+    move_gap(queue, position);
+  }
+  queue->ids[queue->gap_at++] = id;
+  queue->gap_len--;
+  queue->count++;
+}
+
+uint32_t queue_erase(play_queue *queue, uint64_t position) {
+  assert(position < queue->count);
+  move_gap(queue, position);
+  uint32_t id = queue->ids[position + queue->gap_len];
+  queue->gap_len++;
+  queue->count--;
+  return id;
+}
+
+void queue_truncate(play_queue *queue, uint64_t keep) {
+  assert(keep <= queue->count);
+  if (keep <= queue->gap_at) {
+    // Everything from `keep` on, gap included, becomes free room.
+    queue->gap_at = keep;
+    queue->gap_len = 0;
+  }
+  queue->count = keep;
+}
+
+void queue_close_gap(play_queue *queue) {
+  if (queue->gap_len == 0) return;
+  move_gap(queue, queue->count);
+  queue->gap_len = 0;
+}
+
+int queue_assign(play_queue *queue, const uint32_t *ids, uint64_t count) {
+  play_queue fresh{};
+  if (count > 0) {
+    if (count > k_max_list_count) return -1;
+    uint64_t capacity = k_first_capacity;
+    while (capacity < count) capacity *= 2;
+    fresh.ids = static_cast<uint32_t *>(malloc(capacity * sizeof(uint32_t)));
+    if (fresh.ids == nullptr) return -1;
+    memcpy(fresh.ids, ids, count * sizeof(uint32_t));
+    fresh.count = count;
+    fresh.capacity = capacity;
+    fresh.gap_at = count;
+  }
+  queue_free(queue);
+  *queue = fresh;
+  return 0;
+}
+
+void queue_free(play_queue *queue) {
+  free(queue->ids);
+  *queue = play_queue{};
+}
