@@ -7,7 +7,18 @@
 
 namespace {
 
+// Opening a gap moves the entries after it once; below this many, shifting them is as
+// cheap and leaves no gap behind.
+constexpr uint64_t k_open_gap_cost = 64;
+
 uint64_t tail_room(const play_queue *queue) { return queue->capacity - queue->count - queue->gap_len; }
+
+uint64_t distance(uint64_t a, uint64_t b) { return a > b ? a - b : b - a; }
+
+// Where entry `position` (or the end, for position == count) stands in `ids`.
+uint64_t slot_of(const play_queue *queue, uint64_t position) {
+  return position < queue->gap_at ? position : position + queue->gap_len;
+}
 
 // Moves the gap to `position` (<= count): only the entries between the old and the
 // new place move.
@@ -48,16 +59,26 @@ void queue_append(play_queue *queue, uint32_t id) {
 
 void queue_insert(play_queue *queue, uint64_t position, uint32_t id) {
   assert(position <= queue->count);
+  uint64_t after = queue->count - position;
+  bool behind_gap = queue->gap_len == 0 || position >= queue->gap_at;
+  // Near the end (an add to queue, or a gapless queue's last entries) the entries after
+  // the place shift into the free room; elsewhere the gap comes to the place, and stays
+  // for the next play next.
+  uint64_t gap_cost = queue->gap_len == 0 ? k_open_gap_cost : distance(position, queue->gap_at);
+  if (behind_gap && tail_room(queue) > 0 && after <= gap_cost) {
+    uint64_t slot = slot_of(queue, position);
+    memmove(queue->ids + slot + 1, queue->ids + slot, after * sizeof(uint32_t));
+    queue->ids[slot] = id;
+    queue->count++;
+    if (queue->gap_len == 0) queue->gap_at = queue->count;
+    return;
+  }
   if (queue->gap_len == 0) {
-    if (position == queue->count) {
-      queue_append(queue, id);
-      return;
-    }
     // A new gap at `position`, half the free room: the other half stays for appends.
     uint64_t room = tail_room(queue);
     assert(room > 0);
     uint64_t gap = room > 1 ? room / 2 : 1;
-    memmove(queue->ids + position + gap, queue->ids + position, (queue->count - position) * sizeof(uint32_t));
+    memmove(queue->ids + position + gap, queue->ids + position, after * sizeof(uint32_t));
     queue->gap_at = position;
     queue->gap_len = gap;
   } else {
@@ -70,6 +91,18 @@ void queue_insert(play_queue *queue, uint64_t position, uint32_t id) {
 
 uint32_t queue_erase(play_queue *queue, uint64_t position) {
   assert(position < queue->count);
+  uint64_t after = queue->count - 1 - position;
+  bool behind_gap = queue->gap_len == 0 || position >= queue->gap_at;
+  uint64_t gap_cost = queue->gap_len == 0 ? 0 : distance(position, queue->gap_at);
+  if (behind_gap && after <= gap_cost) {
+    // The last entries close up over it: cheaper than bringing the gap here.
+    uint64_t slot = slot_of(queue, position);
+    uint32_t id = queue->ids[slot];
+    memmove(queue->ids + slot, queue->ids + slot + 1, after * sizeof(uint32_t));
+    queue->count--;
+    if (queue->gap_len == 0) queue->gap_at = queue->count;
+    return id;
+  }
   move_gap(queue, position);
   uint32_t id = queue->ids[position + queue->gap_len];
   queue->gap_len++;
