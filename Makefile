@@ -46,7 +46,13 @@ fuzz-build: deps
 fuzz: fuzz-build
 	@./fuzz/run.sh $(FUZZ_SECONDS)
 
-test: test-release test-asan test-tsan test-valgrind fuzz
+# Line and branch coverage of src/ under every test (gcc --coverage, gcovr): an HTML
+# report in build/coverage/html, a summary, and a failure below scripts/coverage-floor.
+.PHONY: coverage
+coverage: deps
+	@scripts/coverage.sh $(JOBS)
+
+test: test-release test-asan test-tsan test-valgrind fuzz coverage
 
 bench: deps
 	@cmake --preset bench >/dev/null

@@ -10,7 +10,7 @@ as_root() {
 
 # Debian packages the build, the tests, the benchmarks and the checks use.
 packages=(g++ clang cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          valgrind python3 libclang-rt-14-dev binutils)
+          valgrind python3 libclang-rt-14-dev binutils gcovr)
 
 missing=()
 for p in "${packages[@]}"; do
