@@ -61,6 +61,8 @@ bench: deps
 	  build/bench/bench/pbq_bench_$$b --benchmark_min_time=0.2 --benchmark_out=build/bench/$$b.json --benchmark_out_format=json || exit 1; \
 	done
 	@python3 bench/ratios.py build/bench/engine.json build/bench/documents.json
+	@build/bench/bench/pbq_bench_scale --benchmark_min_time=0.05 --benchmark_out=build/bench/scale.json --benchmark_out_format=json >/dev/null
+	@python3 bench/growth.py build/bench/scale.json
 
 clean:
 	rm -rf build
