@@ -17,7 +17,8 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug \
 cmake --build "$build" -j "$jobs" >/dev/null
 # Counts from an earlier run would be added to this one's.
 find "$build" -name '*.gcda' -delete
-ctest --test-dir "$build" -j "$jobs" --output-on-failure >"$build/ctest.log" ||
+# The install test builds consumers of the static library, which would need libgcov.
+ctest --test-dir "$build" -j "$jobs" -E '^embed_install$' --output-on-failure >"$build/ctest.log" ||
   { tail -40 "$build/ctest.log"; echo "coverage: a test failed, see $build/ctest.log" >&2; exit 1; }
 
 mkdir -p "$build/html"
