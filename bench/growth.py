@@ -25,12 +25,19 @@ for b in json.load(open(sys.argv[1]))["benchmarks"]:
     label = VARIANTS.get(family, (family,) * 2)[int(variant)]
     rows.setdefault(label, {})[int(n)] = b["cpu_time"] * UNITS[b["time_unit"]]
 
+def shown(seconds):
+    for unit, scale in (("s", 1.0), ("ms", 1e-3), ("us", 1e-6)):
+        if seconds >= scale:
+            return f"{seconds / scale:8.3f} {unit:2s}"
+    return f"{seconds / 1e-9:8.3f} ns"
+
+
 limit = float(sys.argv[2]) if len(sys.argv) > 2 else None
 worst = 0.0
-print(f"{'call':28s}" + "".join(f"{n:>12d}" for n in (1024, 8192, 65536, 524288)) + "   growth per 8x")
+print(f"{'call (CPU time per call)':28s}" + "".join(f"{n:>12d}" for n in (1024, 8192, 65536, 524288)) + "   growth per 8x")
 for label, times in rows.items():
     sizes = sorted(times)
-    cells = "".join(f"{times[n] * 1e3:10.3f}ms" for n in sizes)
+    cells = "".join(f"{shown(times[n]):>12s}" for n in sizes)
     ratios = [times[b] / times[a] for a, b in zip(sizes, sizes[1:])]
     worst = max([worst] + ratios)
     print(f"{label:28s}{cells}   " + " ".join(f"{r:5.1f}" for r in ratios))
