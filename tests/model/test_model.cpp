@@ -122,7 +122,7 @@ TEST(Model, WrittenPrograms) {
 // Random programs from fixed seeds: the same ones on every run. Fewer under valgrind,
 // which runs every test executable and is two orders of magnitude slower.
 TEST(Model, RandomPrograms) {
-  const uint64_t programs = RUNNING_ON_VALGRIND ? 20 : 1500;
+  const uint64_t programs = RUNNING_ON_VALGRIND ? 100 : 1500;
   for (uint64_t seed = 1; seed <= programs; seed++) {
     std::string mismatch = model::compare(model::random_program(seed, 150));
     ASSERT_EQ(mismatch, "") << "seed " << seed;
