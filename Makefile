@@ -46,7 +46,13 @@ fuzz-build: deps
 fuzz: fuzz-build
 	@./fuzz/run.sh $(FUZZ_SECONDS)
 
-test: test-release test-asan test-tsan test-valgrind fuzz test-bindings
+# Line and branch coverage of src/ under every test (gcc --coverage, gcovr): an HTML
+# report in build/coverage/html, a summary, and a failure below scripts/coverage-floor.
+.PHONY: coverage
+coverage: deps
+	@scripts/coverage.sh $(JOBS)
+
+test: test-release test-asan test-tsan test-valgrind fuzz coverage test-bindings
 
 bench: deps
 	@cmake --preset bench >/dev/null
@@ -55,6 +61,9 @@ bench: deps
 	  build/bench/bench/pbq_bench_$$b --benchmark_min_time=0.2 --benchmark_out=build/bench/$$b.json --benchmark_out_format=json || exit 1; \
 	done
 	@python3 bench/ratios.py build/bench/engine.json build/bench/documents.json
+	@build/bench/bench/pbq_heap_profile
+	@build/bench/bench/pbq_bench_scale --benchmark_min_time=0.05 --benchmark_out=build/bench/scale.json --benchmark_out_format=json >/dev/null
+	@python3 bench/growth.py build/bench/scale.json
 
 # The Python, Java and Node bindings, built and tested against the release library.
 test-bindings: build bindings/node/node_modules/.package-lock.json

@@ -11,7 +11,7 @@ seconds=${1:?usage: fuzz/run.sh SECONDS [RUNS] [target...]}
 runs=${2:--1}
 shift $(( $# >= 2 ? 2 : 1 ))
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(set_tracks play_next add_to_queue restore_resume restore_both operations state_document)
+[ ${#targets[@]} -gt 0 ] || targets=(set_tracks play_next add_to_queue restore_resume restore_both operations state_document model)
 
 bin=${FUZZ_BIN:-build/fuzz/fuzz}
 out=${FUZZ_OUT:-build/fuzz}
@@ -21,7 +21,7 @@ for t in "${targets[@]}"; do
   work=$out/work/$t
   mkdir -p "$work"
   dict=()
-  [ "$t" = operations ] || dict=(-dict=fuzz/json.dict)
+  [ "$t" = operations ] || [ "$t" = model ] || dict=(-dict=fuzz/json.dict)
   log=$out/logs/$t.log
   echo "fuzz $t: ${seconds}s"
   if ! "$bin/pbq_fuzz_$t" "${dict[@]}" -max_total_time="$seconds" -runs="$runs" -timeout=25 \

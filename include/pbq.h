@@ -22,6 +22,12 @@
  * - Threads: a handle is used by one thread at a time (the host serialises calls on
  *   it); different handles share nothing and may be used on different threads at
  *   once. The library starts no threads and takes no locks.
+ * - Unloading: a host that opens the library with dlopen may dlclose it at any time
+ *   once it has destroyed its handles, also while threads that called it are still
+ *   running or ending, and may open it again later. The shared library is built so
+ *   that dlclose never unmaps it: every thread's error text is freed when that thread
+ *   ends, whenever that is, and a later dlopen finds the same library and the same
+ *   per-thread texts. Handles must not be carried across a dlclose.
  * - Units: positions and durations are seconds (double); sleep-timer durations, clock
  *   readings and deadlines are int64_t in the host clock's own unit; indices are
  *   int32_t with -1 meaning none. The playback rate is a float, not a double: FFI

@@ -10,7 +10,7 @@ as_root() {
 
 # Debian packages the build, the tests, the benchmarks and the checks use.
 packages=(g++ clang cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          valgrind python3 libclang-rt-14-dev binutils libxxhash-dev)
+          valgrind python3 libclang-rt-14-dev binutils libxxhash-dev gcovr)
 # The language bindings: pytest, the JDK with JUnit (and gson, which reads the shared
 # behaviour table in the Java tests).
 packages+=(python3-pytest openjdk-17-jdk-headless junit4 libgoogle-gson-java)

@@ -34,12 +34,15 @@ void make_error_key() {
 // The calling thread's buffer; allocated zero-filled on first use. Null when the key
 // or the buffer could not be had (the slot then holds k_no_buffer_text).
 char *error_buffer() {
+  // pthread_once has no failure to report on this platform: glibc's always answers 0.
   pthread_once(&g_last_err_once, make_error_key);
   if (!g_last_err_ready) return nullptr;
   void *buffer = pthread_getspecific(g_last_err);
   if (buffer != nullptr && buffer != k_no_buffer_text) return static_cast<char *>(buffer);
   void *fresh = calloc(1, k_error_capacity);
   if (fresh == nullptr) {
+    // Unchecked on purpose: if even this store fails, the slot stays empty and the
+    // thread reads "", which is all that is left to offer.
     pthread_setspecific(g_last_err, k_no_buffer_text);
     return nullptr;
   }
@@ -50,16 +53,11 @@ char *error_buffer() {
   return static_cast<char *>(fresh);
 }
 
-// When the library is unloaded its key must go too, or a thread that ends later
-// would call a destructor that is no longer mapped. Only the calling thread's buffer
-// can still be reached here.
-__attribute__((destructor)) void release_error_key() {
-  if (!g_last_err_ready) return;
-  free_error_buffer(pthread_getspecific(g_last_err));
-  pthread_setspecific(g_last_err, nullptr);
-  pthread_key_delete(g_last_err);
-  g_last_err_ready = false;
-}
+// The key is never deleted. The shared library is linked with -z nodelete, so a
+// dlclose leaves its code mapped and its key alive: a thread that wrote its error
+// text and ends after the dlclose still runs free_error_buffer, which is still there,
+// and its buffer is freed rather than lost. A dlopen after that finds the same copy
+// of the library and the same key, so load and unload cycles take no new keys.
 
 }  // namespace
 
@@ -75,7 +73,7 @@ const char *pbq_version(void) { return PBQ_VERSION_STRING; }
 int32_t pbq_abi_version(void) { return PBQ_ABI_VERSION; }
 
 const char *pbq_last_error(void) {
-  pthread_once(&g_last_err_once, make_error_key);
+  pthread_once(&g_last_err_once, make_error_key);  // cannot fail; see error_buffer
   if (!g_last_err_ready) return k_empty_text;
   void *buffer = pthread_getspecific(g_last_err);
   // Reading allocates nothing: a thread that was never told anything reads "".
