@@ -96,6 +96,7 @@ int32_t install_tracks(pbq_queue *q, parsed_tracks *parsed, int32_t start_index,
     // Clamped so that an index past either end still starts a track.
     if (start_index > 0) s = static_cast<uint64_t>(start_index);
     if (s >= n) s = n - 1;
+    assert(s < n && n <= k_max_list_count);
     order_play_queue(&built.queue, s, q->shuffle != 0, seed);
     // The slack is given back: the pool only grows again through adds.
     if (built.store.capacity > n) {

@@ -13,6 +13,7 @@ constexpr int32_t k_sleep_due = PBQ_ACTION_SLEEP;
 
 // One step forward under the repeat mode; repeat one moves on like repeat off.
 int32_t step_forward(pbq_queue *q) {
+  assert(has_current(q));
   if (up_next_count(q) > 0) {
     q->current++;
     return k_moved;

@@ -68,6 +68,7 @@ void shuffle_on(pbq_queue *q, uint64_t seed) {
 }  // namespace
 
 void shuffle_range(uint32_t *ids, uint64_t lo, uint64_t hi, uint64_t seed) {
+  assert(lo <= hi);
   uint64_t state = seed == 0 ? k_zero_seed_state : seed;
   if (lo + 1 >= hi) return;
   for (uint64_t i = hi - 1; i > lo; i--) {

@@ -68,6 +68,7 @@ extern "C" char *pbq_state_json(const pbq_queue *q) {
   at = put_literal(at, ",\"currentTrack\":");
   at = current != nullptr ? put_track_object(at, *current) : put_literal(at, "null");
   at = put_literal(at, ",\"queue\":[");
+  assert(at <= end);
 
   const play_queue &queue = q->queue;
   const track_rec *recs = q->store.recs;
@@ -85,6 +86,8 @@ extern "C" char *pbq_state_json(const pbq_queue *q) {
     at = put_track_object(at, rec);
   }
   at = put_literal(at, "]}");
+  // The store's bound covers the whole text; ensure_room only guards it.
+  assert(at < end);
   *at = '\0';
 
   // The bound counts every number at its longest; give the slack back.

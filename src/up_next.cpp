@@ -71,6 +71,7 @@ int32_t add_track(pbq_queue *q, const char *track_json, placement where) {
     index_insert(q, q->tracks.count - 1);
   }
   uint64_t p = q->queue.count;
+  assert(!had_current || static_cast<uint64_t>(q->current) < q->queue.count);
   if (had_current && where == placement::after_current) {
     uint64_t after = static_cast<uint64_t>(q->current) + 1;
     if (after < p) p = after;
