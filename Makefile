@@ -40,7 +40,7 @@ FUZZ_SECONDS ?= 60
 
 fuzz-build: deps
 	@cmake -S . -B build/fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPBQ_BUILD_FUZZERS=ON -DPBQ_BUILD_TESTS=OFF >/dev/null
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPBQ_BUILD_FUZZERS=ON -DPBQ_BUILD_TESTS=OFF -DPBQ_WERROR=ON >/dev/null
 	@cmake --build build/fuzz --target pbq_fuzzers -j $(JOBS)
 
 fuzz: fuzz-build

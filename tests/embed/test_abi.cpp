@@ -94,4 +94,19 @@ TEST(Abi, Versions) {
   EXPECT_STREQ(pbq_version(), "1.0.0");
 }
 
+// The header's macros describe the library a host runs with, and agree with each
+// other: a host may test them with #if and compare them with the calls at run time.
+TEST(Abi, HeaderMacrosAgreeWithTheLibrary) {
+  EXPECT_STREQ(pbq_version(), PBQ_VERSION_STRING);
+  EXPECT_EQ(pbq_abi_version(), PBQ_ABI_VERSION);
+  EXPECT_EQ(std::string(PBQ_VERSION_STRING), std::to_string(PBQ_VERSION_MAJOR) + "." +
+                                                 std::to_string(PBQ_VERSION_MINOR) + "." +
+                                                 std::to_string(PBQ_VERSION_PATCH));
+  EXPECT_EQ(PBQ_VERSION_NUMBER, PBQ_VERSION_MAJOR * 10000 + PBQ_VERSION_MINOR * 100 + PBQ_VERSION_PATCH);
+  EXPECT_EQ(PBQ_ABI_VERSION, PBQ_VERSION_MAJOR) << "the SONAME changes with the major version only";
+#if PBQ_VERSION_NUMBER < 10000
+#error "PBQ_VERSION_NUMBER must be usable in #if"
+#endif
+}
+
 }  // namespace
