@@ -58,3 +58,6 @@ else()
 endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/pbq.pc.in ${PROJECT_BINARY_DIR}/pbq.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/pbq.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
+
+# The Debian packages of these install rules.
+include(${CMAKE_CURRENT_LIST_DIR}/package.cmake)
