@@ -3,11 +3,24 @@
 # package and pbq.pc. Configure with CMAKE_INSTALL_PREFIX=/usr so that the library
 # lands in Debian's multiarch directory. The command-line host is not packaged.
 
-# Debian wants the copyright and the changelog (gzipped, without a timestamp) in
-# each package's documentation directory.
+# Debian wants the copyright and a changelog in its own format (gzipped, without a
+# timestamp) in each package's documentation directory; the project's history is
+# CHANGELOG.md.
+string(TIMESTAMP pbq_package_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
+set(CPACK_PACKAGE_CONTACT "pbq maintainers <pbq@example.org>")
+file(WRITE ${PROJECT_BINARY_DIR}/debian-changelog
+"pbq (${PROJECT_VERSION}) unstable; urgency=medium
+
+  * Release ${PROJECT_VERSION}; its changes are listed in the project's CHANGELOG.md.
+
+ -- ${CPACK_PACKAGE_CONTACT}  ${pbq_package_date}
+")
 set(pbq_changelog_gz ${PROJECT_BINARY_DIR}/changelog.gz)
-execute_process(COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+execute_process(COMMAND gzip -9nc ${PROJECT_BINARY_DIR}/debian-changelog
                 OUTPUT_FILE ${pbq_changelog_gz} RESULT_VARIABLE pbq_gzip_result)
+# The library's package tells dpkg to run ldconfig through a trigger.
+file(WRITE ${PROJECT_BINARY_DIR}/debian/triggers "activate-noawait ldconfig\n")
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/debian/triggers)
 foreach(component runtime development)
   if(component STREQUAL "runtime")
     set(package libpbq${PBQ_ABI_VERSION})
@@ -24,7 +37,6 @@ endforeach()
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME pbq)
 set(CPACK_PACKAGE_VENDOR "pbq")
-set(CPACK_PACKAGE_CONTACT "pbq maintainers <pbq@example.org>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_COMPONENTS_ALL runtime development)

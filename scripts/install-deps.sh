@@ -69,7 +69,7 @@ fi
 
 # Debian packages the build, the tests, the benchmarks and the checks use.
 packages=(g++ clang cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          valgrind python3 libclang-rt-14-dev binutils)
+          valgrind python3 libclang-rt-14-dev binutils dpkg-dev file lintian)
 
 missing=()
 for p in "${packages[@]}"; do
