@@ -83,10 +83,12 @@ TEST(Abi, ExportsExactlyTheTwentySixFunctions) {
 
 // Hosts record the SONAME at link time; it changes only with the ABI version.
 TEST(Abi, SonameFollowsTheAbiVersion) {
-  std::string text = run("readelf -d '" + std::string(PBQ_SHARED_LIBRARY) + "'");
-  EXPECT_NE(text.find("Library soname: [libpbq.so." + std::to_string(pbq_abi_version()) + "]"),
-            std::string::npos)
-      << text;
+  const std::string library = PBQ_SHARED_LIBRARY;
+  std::string text = run("readelf -d '" + library + "'");
+  std::string soname = "Library soname: [libpbq.so.";
+  soname += std::to_string(pbq_abi_version());
+  soname += "]";
+  EXPECT_NE(text.find(soname), std::string::npos) << text;
 }
 
 TEST(Abi, Versions) {
