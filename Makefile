@@ -1,8 +1,10 @@
 # The two commands of the README: `make run` and `make test`. Each installs what is
 # missing first, so both work on a fresh machine.
 JOBS ?= $(shell nproc)
+# No "Entering directory" lines from the builds below.
+MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps build run test test-bindings bench-bindings test-release test-asan test-tsan test-valgrind bench fuzz fuzz-build clean
+.PHONY: all deps build run package test-release-builds test test-bindings bench-bindings test-release test-asan test-tsan test-valgrind bench fuzz fuzz-build clean
 
 all: build
 
@@ -14,8 +16,18 @@ build: deps
 	@cmake --build --preset release -j $(JOBS)
 
 # The main job: the pbq command-line host plays the example session on the bundled album.
-run: build
+# Builds the host and the library only.
+run: deps
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release -j $(JOBS) --target pbq_cli
 	@./build/release/cli/pbq --script examples/session.pbq
+
+# The Debian packages libpbq1 and libpbq-dev, in build/package.
+package: deps
+	@cmake -S . -B build/package -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DPBQ_WERROR=ON \
+	  -DPBQ_BUILD_TESTS=OFF -DPBQ_BUILD_EXAMPLES=OFF -DPBQ_BUILD_CLI=OFF >/dev/null
+	@cmake --build build/package -j $(JOBS)
+	@cd build/package && cpack -G DEB
 
 test-release: build
 	@ctest --preset release -j $(JOBS)
@@ -40,7 +52,7 @@ FUZZ_SECONDS ?= 60
 
 fuzz-build: deps
 	@cmake -S . -B build/fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPBQ_BUILD_FUZZERS=ON -DPBQ_BUILD_TESTS=OFF >/dev/null
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPBQ_BUILD_FUZZERS=ON -DPBQ_BUILD_TESTS=OFF -DPBQ_WERROR=ON >/dev/null
 	@cmake --build build/fuzz --target pbq_fuzzers -j $(JOBS)
 
 fuzz: fuzz-build
@@ -52,7 +64,19 @@ fuzz: fuzz-build
 coverage: deps
 	@scripts/coverage.sh $(JOBS)
 
-test: test-release test-asan test-tsan test-valgrind fuzz coverage test-bindings
+# Plain Release builds (-O3), as a packager makes them, with gcc and with clang and
+# warnings as errors. The gcc one is configured for the prefix /usr: its install and
+# package tests run there (multiarch library directory, lintian).
+test-release-builds: deps
+	@cmake -S . -B build/gcc-release -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ \
+	  -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DPBQ_WERROR=ON >/dev/null
+	@cmake --build build/gcc-release -j $(JOBS)
+	@cd build/gcc-release && ctest -R '^embed_(install|package)$$' --output-on-failure
+	@cmake -S . -B build/clang-release -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DCMAKE_BUILD_TYPE=Release -DPBQ_WERROR=ON >/dev/null
+	@cmake --build build/clang-release -j $(JOBS)
+
+test: test-release test-asan test-tsan test-valgrind fuzz coverage test-release-builds test-bindings
 
 bench: deps
 	@cmake --preset bench >/dev/null

@@ -3,8 +3,9 @@
 // or pipe) and after each one says what a player would now do.
 //
 // Exit status: 0 the session ran to its end, 1 bad usage, 2 an input file (the
-// track list or the script) that cannot be used. Errors inside the session are
-// printed and the session goes on.
+// track list or the script) that cannot be used, 3 a script or pipe ran to its end
+// but a command in it failed. Errors inside the session are printed and the session
+// goes on; at a terminal they are only printed.
 #include <unistd.h>
 
 #include <cstdio>
@@ -23,6 +24,7 @@ namespace {
 
 constexpr int k_exit_usage = 1;
 constexpr int k_exit_input = 2;
+constexpr int k_exit_command_failed = 3;
 
 constexpr const char *k_usage =
     "usage: pbq [--json] [--start N] [--script FILE] [TRACKS.json]\n"
@@ -147,11 +149,11 @@ int main(int argc, char **argv) {
         std::cout << "\n";
         continue;
       }
-      std::cout << (shown.front() == '#' ? "" : "> ") << shown << "\n";
+      std::cout << (shown.front() == '#' ? "" : "> ") << cli::printable(shown) << "\n";
     }
     if (!session.run(line)) break;
   }
   if (interactive && !in) std::cout << "\n";
   std::cout << std::flush;
-  return 0;
+  return !interactive && session.failures() > 0 ? k_exit_command_failed : 0;
 }

@@ -27,13 +27,14 @@ constexpr const char *k_help = R"(commands (indices count from 0; up-next index 
                             (90, 90s, 30m, 1h or m:ss on the simulated clock)
   tick SECONDS              move the simulated clock on (same forms as DURATION)
   state                     print the state document
+  queue                     list the whole play queue with its indices
   export POSITION [FILE]    print the resume document for POSITION seconds (and save it)
   restore [FILE]            relaunch: a new queue resumed from FILE or the last export
   load JSON|@FILE [START]   load another track list (START only with @FILE)
   selftest                  run the library's self-test
   help                      this list
   quit                      end the session (end of input does too)
-lines starting with # are comments)";
+lines starting with # are comments; "! COMMAND" expects COMMAND to fail)";
 
 std::string usage_error(const char *usage) { return std::string("usage: ") + usage; }
 
@@ -56,11 +57,21 @@ bool session::open(std::string tracks_json, int32_t start_index, std::string *er
 bool session::run(std::string_view line) {
   line = trim(line);
   if (line.empty() || line.front() == '#') return true;
+  if (line.front() == '!') {
+    int before = failures_;
+    bool go_on = run(line.substr(1));
+    if (failures_ > before) {
+      failures_ = before;  // failed as expected
+    } else if (go_on) {
+      fail("expected to fail, but it did not");
+    }
+    return go_on;
+  }
   size_t space = line.find_first_of(" \t");
   std::string_view command = line.substr(0, space);
   std::string_view args = space == std::string_view::npos ? std::string_view() : trim(line.substr(space));
   if (command == "quit" || command == "exit") return false;
-  if (!dispatch(command, args)) fail("unknown command \"" + std::string(command) + "\" (help lists the commands)");
+  if (!dispatch(command, args)) fail("unknown command \"" + printable(command) + "\" (help lists the commands)");
   return true;
 }
 
@@ -85,6 +96,7 @@ bool session::dispatch(std::string_view command, std::string_view args) {
   else if (command == "sleep") cmd_sleep(args);
   else if (command == "tick") cmd_tick(args);
   else if (command == "state") bare(&session::cmd_state, "state");
+  else if (command == "queue") bare(&session::cmd_queue, "queue");
   else if (command == "export") cmd_export(args);
   else if (command == "restore") cmd_restore(args);
   else if (command == "load") cmd_load(args);
@@ -94,7 +106,10 @@ bool session::dispatch(std::string_view command, std::string_view args) {
   return true;
 }
 
-void session::fail(const std::string &message) { out_ << "error: " << message << "\n"; }
+void session::fail(const std::string &message) {
+  failures_++;
+  out_ << "error: " << message << "\n";
+}
 
 std::optional<queue_state> session::state() {
   pbq::result<std::string> doc = queue_.state_json();
@@ -113,7 +128,8 @@ void session::report_state(const std::string &action) {
   out_ << action << "\n";
   if (json_view_) {
     pbq::result<std::string> doc = queue_.state_json();
-    out_ << (doc ? doc.value() : "error: " + doc.error()) << "\n";
+    if (!doc) return fail(doc.error());
+    out_ << printable(doc.value()) << "\n";
     return;
   }
   std::optional<queue_state> s = state();
@@ -273,7 +289,14 @@ void session::cmd_tick(std::string_view args) {
 void session::cmd_state() {
   pbq::result<std::string> doc = queue_.state_json();
   if (!doc) return fail(doc.error());
-  out_ << doc.value() << "\n";
+  out_ << printable(doc.value()) << "\n";
+}
+
+void session::cmd_queue() {
+  std::optional<queue_state> s = state();
+  if (!s) return fail("out of memory");
+  out_ << "play queue: " << s->queue.size() << (s->queue.size() == 1 ? " entry" : " entries") << "\n"
+       << render_queue(*s);
 }
 
 void session::cmd_export(std::string_view args) {
@@ -283,7 +306,7 @@ void session::cmd_export(std::string_view args) {
   pbq::result<std::string> doc = queue_.export_resume_json(*position);
   if (!doc) return fail(doc.error());
   last_resume_ = doc.value();
-  out_ << "resume document: " << last_resume_ << "\n";
+  out_ << "resume document: " << printable(last_resume_) << "\n";
   if (words.size() == 2) {
     std::string error;
     if (!write_file(std::string(words[1]), last_resume_, &error)) return fail(error);
@@ -342,13 +365,14 @@ void session::cmd_load(std::string_view args) {
 
 void session::cmd_selftest() {
   int32_t failed = pbq::selftest();
-  if (failed == 0) {
+  if (failed == PBQ_SELFTEST_PASSED) {
     out_ << "self-test passed\n";
-  } else {
-    out_ << "self-test failed at step " << failed;
-    if (failed <= 2) out_ << ": " << pbq_last_error();
-    out_ << "\n";
+    return;
   }
+  std::string step = std::to_string(failed);
+  // Only these two steps leave a reason in the error text.
+  if (failed == PBQ_SELFTEST_NO_HANDLE || failed == PBQ_SELFTEST_LOAD) step += std::string(": ") + pbq_last_error();
+  fail("self-test failed at step " + step);
 }
 
 void session::cmd_help() { out_ << k_help << "\n"; }

@@ -20,8 +20,13 @@ class session {
   // Loads the track list the session starts with; false with the reason in `error`.
   bool open(std::string tracks_json, int32_t start_index, std::string *error);
 
-  // Runs one command line and reports; false once the line asks to quit.
+  // Runs one command line and reports; false once the line asks to quit. A line
+  // "! COMMAND" expects COMMAND to fail: its error is shown but not counted, and a
+  // success is counted as a failure.
   bool run(std::string_view line);
+
+  // How many commands failed so far.
+  int failures() const { return failures_; }
 
   // What a player would do now and the queue view (or the state document).
   void report_state(const std::string &action);
@@ -48,6 +53,7 @@ class session {
   void cmd_sleep(std::string_view args);
   void cmd_tick(std::string_view args);
   void cmd_state();
+  void cmd_queue();
   void cmd_export(std::string_view args);
   void cmd_restore(std::string_view args);
   void cmd_load(std::string_view args);
@@ -61,6 +67,7 @@ class session {
   int64_t clock_ = 0;
   std::optional<int64_t> sleep_left_;
   std::string last_resume_;
+  int failures_ = 0;
 };
 
 }  // namespace cli

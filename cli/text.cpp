@@ -125,6 +125,32 @@ std::string_view trim(std::string_view text) {
   return text.substr(first, last - first + 1);
 }
 
+std::string printable(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); i++) {
+    auto byte = static_cast<unsigned char>(text[i]);
+    unsigned control = 0x100;  // none
+    if (byte < 0x20 || byte == 0x7f) {
+      control = byte;
+    } else if (byte == 0xc2 && i + 1 < text.size()) {
+      auto next = static_cast<unsigned char>(text[i + 1]);
+      if (next >= 0x80 && next <= 0x9f) {  // U+0080..U+009F, the C1 controls
+        control = next;
+        i++;
+      }
+    }
+    if (control == 0x100) {
+      out += static_cast<char>(byte);
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", control);
+      out += escaped;
+    }
+  }
+  return out;
+}
+
 std::optional<std::string> read_file(const std::string &path, std::string *error) {
   std::FILE *file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) {

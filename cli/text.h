@@ -29,6 +29,11 @@ std::vector<std::string_view> split_words(std::string_view line);
 
 std::string_view trim(std::string_view text);
 
+// `text` safe to send to a terminal: the C0 controls, DEL and the C1 controls (as
+// UTF-8) become \u00XX, so a title cannot move the cursor or recolour the screen.
+// A JSON text keeps its meaning, as these are JSON's own escapes.
+std::string printable(std::string_view text);
+
 // The bytes of a file; nothing with `error` set when it cannot be read.
 std::optional<std::string> read_file(const std::string &path, std::string *error);
 bool write_file(const std::string &path, std::string_view text, std::string *error);

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "pbq.h"
+
 #include "text.h"
 
 namespace cli {
@@ -30,9 +32,9 @@ track_info read_track(yyjson_val *obj) {
 
 const char *repeat_name(int64_t mode) {
   switch (mode) {
-    case 0: return "off";
-    case 1: return "all";
-    case 2: return "one";
+    case PBQ_REPEAT_OFF: return "off";
+    case PBQ_REPEAT_ALL: return "all";
+    case PBQ_REPEAT_ONE: return "one";
     default: return "?";
   }
 }
@@ -63,9 +65,14 @@ std::optional<queue_state> read_state(std::string_view json) {
 }
 
 std::string describe(const track_info &track) {
-  std::string out = track.title.empty() ? track.url : track.title;
-  if (!track.artist.empty()) out += " - " + track.artist;
-  out += " (" + clock_text(track.duration) + ")";
+  std::string out = printable(track.title.empty() ? track.url : track.title);
+  if (!track.artist.empty()) {
+    out += " - ";
+    out += printable(track.artist);
+  }
+  out += " (";
+  out += clock_text(track.duration);
+  out += ")";
   return out;
 }
 
@@ -74,18 +81,59 @@ const track_info *current_track(const queue_state &state) {
   return &state.queue[static_cast<size_t>(state.current)];
 }
 
+namespace {
+
+// One line of the queue view: the marker of the current entry, the queue index, the
+// up-next index and the track.
+std::string queue_row(const queue_state &state, int64_t i) {
+  char head[64];
+  char up_next[24] = "";
+  if (state.current >= 0 && i > state.current) {
+    std::snprintf(up_next, sizeof up_next, "+%lld", static_cast<long long>(i - state.current - 1));
+  }
+  std::snprintf(head, sizeof head, "  %s #%-4lld %-5s ", i == state.current ? ">" : " ",
+                static_cast<long long>(i), up_next);
+  std::string row = head;
+  row += describe(state.queue[static_cast<size_t>(i)]);
+  row += "\n";
+  return row;
+}
+
+}  // namespace
+
+// Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) on chains of
+// "text" + std::string temporaries.
 std::string render(const queue_state &state, std::optional<int64_t> sleep_left) {
   char rate[32];
   std::snprintf(rate, sizeof rate, "%.2fx", state.rate);
-  std::string sleep = state.sleep == 1   ? "in " + (sleep_left ? clock_text(*sleep_left) : "?")
-                      : state.sleep == 2 ? "at end of track"
-                                         : "off";
+  std::string sleep = "off";
+  if (state.sleep == PBQ_SLEEP_TIMER) {
+    sleep = "in ";
+    sleep += sleep_left ? clock_text(*sleep_left) : std::string("?");
+  } else if (state.sleep == PBQ_SLEEP_END_OF_TRACK) {
+    sleep = "at end of track";
+  }
   const auto count = static_cast<int64_t>(state.queue.size());
-  std::string out = "  queue " + std::to_string(count) + ", current " +
-                    (state.current >= 0 ? "#" + std::to_string(state.current) : std::string("none")) +
-                    ", up next " + std::to_string(state.up_next) + " | repeat " +
-                    repeat_name(state.repeat) + " | shuffle " + (state.shuffled ? "on" : "off") + " | rate " +
-                    rate + " | sleep " + sleep + "\n";
+  std::string out = "  queue ";
+  out += std::to_string(count);
+  out += ", current ";
+  if (state.current >= 0) {
+    out += "#";
+    out += std::to_string(state.current);
+  } else {
+    out += "none";
+  }
+  out += ", up next ";
+  out += std::to_string(state.up_next);
+  out += " | repeat ";
+  out += repeat_name(state.repeat);
+  out += " | shuffle ";
+  out += state.shuffled ? "on" : "off";
+  out += " | rate ";
+  out += rate;
+  out += " | sleep ";
+  out += sleep;
+  out += "\n";
   if (count == 0) return out + "    (queue empty)\n";
 
   int64_t first = 0, last = count - 1;
@@ -95,17 +143,15 @@ std::string render(const queue_state &state, std::optional<int64_t> sleep_left) 
     last = first + k_window_before + k_window_after < count ? first + k_window_before + k_window_after : count - 1;
   }
   if (first > 0) out += "    ... " + std::to_string(first) + " before\n";
-  for (int64_t i = first; i <= last; i++) {
-    char head[64];
-    char up_next[24] = "";
-    if (state.current >= 0 && i > state.current) {
-      std::snprintf(up_next, sizeof up_next, "+%lld", static_cast<long long>(i - state.current - 1));
-    }
-    std::snprintf(head, sizeof head, "  %s #%-4lld %-5s ", i == state.current ? ">" : " ",
-                  static_cast<long long>(i), up_next);
-    out += head + describe(state.queue[static_cast<size_t>(i)]) + "\n";
-  }
+  for (int64_t i = first; i <= last; i++) out += queue_row(state, i);
   if (last < count - 1) out += "    ... " + std::to_string(count - 1 - last) + " more\n";
+  return out;
+}
+
+std::string render_queue(const queue_state &state) {
+  if (state.queue.empty()) return "    (queue empty)\n";
+  std::string out;
+  for (int64_t i = 0; i < static_cast<int64_t>(state.queue.size()); i++) out += queue_row(state, i);
   return out;
 }
 

@@ -30,7 +30,7 @@ struct queue_state {
 std::optional<queue_state> read_state(std::string_view json);
 
 // "Harbour - Nadia (3:35)": the title (the address when untitled), the artist when
-// known, the length as m:ss.
+// known, the length as m:ss. Control characters are shown escaped (see printable).
 std::string describe(const track_info &track);
 
 // The current entry, if any.
@@ -40,5 +40,8 @@ const track_info *current_track(const queue_state &state);
 // number jump takes), its up-next index (the number remove and move take) and the
 // track. `sleep_left` is the time the session last saw left on the timer.
 std::string render(const queue_state &state, std::optional<int64_t> sleep_left);
+
+// Every entry of the play queue, one line each as in the view above.
+std::string render_queue(const queue_state &state);
 
 }  // namespace cli

@@ -3,19 +3,15 @@
 # last from the top-level CMakeLists.txt, once every target exists.
 include(CMakePackageConfigHelpers)
 
-option(PBQ_BUILD_STATIC "Also build and install the static library libpbq.a" ON)
-
 set(pbq_install_targets pbq)
-if(PBQ_BUILD_STATIC)
-  # The same objects as the shared library, archived. Hosts that link it statically
-  # also need yyjson and the threads library, which the packages name for them.
-  add_library(pbq_static STATIC $<TARGET_OBJECTS:pbq_objects>)
-  set_target_properties(pbq_static PROPERTIES OUTPUT_NAME pbq EXPORT_NAME pbq_static)
-  target_include_directories(pbq_static PUBLIC
-    $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
-    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
-  target_link_libraries(pbq_static PUBLIC yyjson::yyjson Threads::Threads)
+if(TARGET pbq_static)
   list(APPEND pbq_install_targets pbq_static)
+endif()
+# A static library passes its dependencies on to the host: the package finds them.
+if(TARGET pbq_static OR NOT pbq_library_type STREQUAL "SHARED")
+  set(pbq_config_with_static ON)
+else()
+  set(pbq_config_with_static OFF)
 endif()
 
 install(TARGETS ${pbq_install_targets} EXPORT pbqTargets
@@ -26,11 +22,13 @@ install(FILES ${PROJECT_SOURCE_DIR}/include/pbq.h ${PROJECT_SOURCE_DIR}/include/
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
 
 # The command-line host finds the library beside it and the example album in the
-# data directory.
-set_target_properties(pbq_cli PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
-install(TARGETS pbq_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
-install(FILES ${PROJECT_SOURCE_DIR}/examples/album.json ${PROJECT_SOURCE_DIR}/examples/session.pbq
-  DESTINATION ${CMAKE_INSTALL_DATADIR}/pbq COMPONENT runtime)
+# data directory. It is no part of the Debian packages, which carry the library.
+if(TARGET pbq_cli)
+  set_target_properties(pbq_cli PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+  install(TARGETS pbq_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT cli)
+  install(FILES ${PROJECT_SOURCE_DIR}/examples/album.json ${PROJECT_SOURCE_DIR}/examples/session.pbq
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/pbq COMPONENT cli)
+endif()
 
 # CMake package.
 set(pbq_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/pbq)
@@ -60,3 +58,6 @@ else()
 endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/pbq.pc.in ${PROJECT_BINARY_DIR}/pbq.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/pbq.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
+
+# The Debian packages of these install rules.
+include(${CMAKE_CURRENT_LIST_DIR}/package.cmake)

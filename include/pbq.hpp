@@ -32,6 +32,16 @@
 #ifndef PBQ_HPP
 #define PBQ_HPP
 
+#if !defined(__cplusplus)
+#error "pbq.hpp is C++ (C++17 or later); C hosts include pbq.h"
+#elif defined(_MSVC_LANG)
+#if _MSVC_LANG < 201703L
+#error "pbq.hpp needs C++17 or later (/std:c++17); older C++ hosts include pbq.h"
+#endif
+#elif __cplusplus < 201703L
+#error "pbq.hpp needs C++17 or later (-std=c++17); older C++ hosts include pbq.h"
+#endif
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -43,23 +53,27 @@
 namespace pbq {
 
 /* Repeat mode, as pbq_set_repeat and the state document's "repeatMode" number it. */
-enum class repeat_mode : int32_t { off = 0, all = 1, one = 2 };
+enum class repeat_mode : int32_t { off = PBQ_REPEAT_OFF, all = PBQ_REPEAT_ALL, one = PBQ_REPEAT_ONE };
 
 /* Sleep mode, as pbq_set_sleep_timer and the state document's "sleepMode" number it. */
-enum class sleep_mode : int32_t { off = 0, timer = 1, end_of_track = 2 };
+enum class sleep_mode : int32_t {
+  off = PBQ_SLEEP_OFF,
+  timer = PBQ_SLEEP_TIMER,
+  end_of_track = PBQ_SLEEP_END_OF_TRACK,
+};
 
 /* What the host does after next(), previous() or track_ended(). */
 enum class action : int32_t {
-  play = 0,     /* moved: play the new current entry */
-  none = 1,     /* did not move; after track_ended(): stop, the queue is over */
-  restart = 2,  /* play the current entry again from its start (previous, repeat one) */
-  sleep = 3,    /* track_ended() only: the end-of-track sleep was due; stop */
+  play = PBQ_ACTION_PLAY,        /* moved: play the new current entry */
+  none = PBQ_ACTION_NONE,        /* did not move; after track_ended(): stop, the queue is over */
+  restart = PBQ_ACTION_RESTART,  /* play the current entry again from its start (previous, repeat one) */
+  sleep = PBQ_ACTION_SLEEP,      /* track_ended() only: the end-of-track sleep was due; stop */
 };
 
 /* What an added track did (play_next, add_to_queue). */
 enum class added : int32_t {
-  queued = 0,   /* put into up next; the current entry plays on */
-  started = 1,  /* the queue had no current entry: the track is now current, play it */
+  queued = PBQ_ADDED_QUEUED,    /* put into up next; the current entry plays on */
+  started = PBQ_ADDED_STARTED,  /* the queue had no current entry: the track is now current, play it */
 };
 
 /* The outcome of restore_resume_json when it did not fail. */
@@ -136,7 +150,7 @@ inline std::string_view version() noexcept { return pbq_version(); }
 /* The version of the C interface and its meanings, 1. */
 inline int32_t abi_version() noexcept { return pbq_abi_version(); }
 
-/* pbq_selftest: 0 when every step passed, else the first failing step. */
+/* pbq_selftest: PBQ_SELFTEST_PASSED, else the first failing step (PBQ_SELFTEST_*). */
 inline int32_t selftest() noexcept { return pbq_selftest(); }
 
 namespace detail {
@@ -179,7 +193,7 @@ class queue {
 
   /* ---- Loading: pbq_set_tracks_json ---- */
   status set_tracks(c_text tracks_json, int32_t start_index = 0, uint64_t seed = 0) {
-    if (pbq_set_tracks_json(q_, tracks_json.get(), start_index, seed) == 0) return {};
+    if (pbq_set_tracks_json(q_, tracks_json.get(), start_index, seed) == PBQ_OK) return {};
     return status::failure(detail::last_error());
   }
 
@@ -191,11 +205,11 @@ class queue {
   /* play, restart or none; `position` is the seconds played of the current entry. */
   action previous(double position) { return static_cast<action>(pbq_previous(q_, position)); }
   status jump(int32_t index) {
-    if (pbq_jump(q_, index) == 0) return {};
+    if (pbq_jump(q_, index) == PBQ_OK) return {};
     return status::failure(detail::last_error());
   }
   /* False only for an invalid queue (or a value outside the enumerators). */
-  bool set_repeat(repeat_mode mode) { return pbq_set_repeat(q_, static_cast<int32_t>(mode)) >= 0; }
+  bool set_repeat(repeat_mode mode) { return pbq_set_repeat(q_, static_cast<int32_t>(mode)) != PBQ_REFUSED; }
   /* The new mode; an invalid queue answers the value -1, which is no enumerator. */
   repeat_mode cycle_repeat() { return static_cast<repeat_mode>(pbq_cycle_repeat(q_)); }
 
@@ -206,13 +220,13 @@ class queue {
   result<added> add_to_queue(c_text track_json) {
     return added_result(pbq_add_to_queue_json(q_, track_json.get()));
   }
-  bool remove_up_next(int32_t offset) { return pbq_remove_up_next(q_, offset) == 0; }
-  bool move_up_next(int32_t from, int32_t to) { return pbq_move_up_next(q_, from, to) == 0; }
+  bool remove_up_next(int32_t offset) { return pbq_remove_up_next(q_, offset) == PBQ_OK; }
+  bool move_up_next(int32_t from, int32_t to) { return pbq_move_up_next(q_, from, to) == PBQ_OK; }
   void clear_up_next() { (void)pbq_clear_up_next(q_); }
 
   /* ---- Shuffle ---- */
   status set_shuffle(bool enabled, uint64_t seed = 0) {
-    if (pbq_set_shuffle(q_, enabled ? 1 : 0, seed) == 0) return {};
+    if (pbq_set_shuffle(q_, enabled ? 1 : 0, seed) == PBQ_OK) return {};
     // With a handle, the only refusal is the rebuild's "out of memory".
     return status::failure(q_ == nullptr ? "null handle" : detail::last_error());
   }
@@ -222,7 +236,7 @@ class queue {
   float set_rate(float rate) { return pbq_set_rate(q_, rate); }
   /* `duration` and `now` are used by sleep_mode::timer only (host clock units). */
   bool set_sleep_timer(sleep_mode mode, int64_t duration = 0, int64_t now = 0) {
-    return pbq_set_sleep_timer(q_, static_cast<int32_t>(mode), duration, now) == 0;
+    return pbq_set_sleep_timer(q_, static_cast<int32_t>(mode), duration, now) == PBQ_OK;
   }
   /* Time left (> 0), 0 once when the timer runs out, -1 when no timer is armed. */
   int64_t check_sleep_timer(int64_t now) { return pbq_check_sleep_timer(q_, now); }
@@ -238,13 +252,14 @@ class queue {
   result<resumed> restore_resume_json(c_text resume_json, c_text tracks_json) {
     double position = 0.0;
     int32_t r = pbq_restore_resume_json(q_, resume_json.get(), tracks_json.get(), &position);
-    if (r < 0) return result<resumed>::failure(q_ == nullptr ? "null handle" : "resume refused");
-    return resumed{r == 0, r == 0 ? position : 0.0};
+    if (r == PBQ_REFUSED) return result<resumed>::failure(q_ == nullptr ? "null handle" : "resume refused");
+    bool found = r == PBQ_RESTORE_RESUMED;
+    return resumed{found, found ? position : 0.0};
   }
 
  private:
   static result<added> added_result(int32_t r) {
-    if (r < 0) return result<added>::failure(detail::last_error());
+    if (r == PBQ_REFUSED) return result<added>::failure(detail::last_error());
     return static_cast<added>(r);
   }
 

@@ -8,9 +8,69 @@ as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+# The URI of the Debian archive that serves the release's main suite (not -security,
+# -updates or -backports), from apt's sources under APT_DIR (/etc/apt): the deb822
+# files sources.list.d/*.sources (Debian 12's default) or the one-line sources.list
+# and sources.list.d/*.list (roots made by debootstrap). Prints nothing when none is
+# found.
+debian_uri() {
+  local dir=$1 files=() f
+  for f in "$dir"/sources.list.d/*.sources "$dir"/sources.list "$dir"/sources.list.d/*.list; do
+    [ -f "$f" ] && [ "$(basename "$f")" != pbq-trixie.sources ] && files+=("$f")
+  done
+  [ ${#files[@]} -gt 0 ] || return 0
+  awk '
+    function main_suite(s) { return s !~ /-(security|updates|backports)$/ }
+    function found(u) { print u; done = 1; exit }
+    function stanza_end() {
+      if (!done && types ~ /(^| )deb( |$)/ && tolower(enabled) != "no" && uri != "" && found_suite) found(uri)
+      types = ""; uri = ""; enabled = ""; found_suite = 0
+    }
+    FNR == 1 { stanza_end() }
+    /^[ \t]*#/ { next }
+    FILENAME ~ /\.sources$/ {
+      if ($0 ~ /^[ \t]*$/) { stanza_end(); next }
+      key = tolower($1)
+      if (key == "types:") { types = ""; for (i = 2; i <= NF; i++) types = types " " $i; sub(/^ /, "", types) }
+      else if (key == "uris:") uri = $2
+      else if (key == "enabled:") enabled = $2
+      else if (key == "suites:") for (i = 2; i <= NF; i++) if (main_suite($i)) found_suite = 1
+      next
+    }
+    $1 == "deb" {
+      i = 2
+      if ($i ~ /^\[/) while (i <= NF && $i !~ /\]$/) i++
+      if ($i ~ /^\[/ || $i ~ /\]$/) i++
+      if (i + 1 <= NF && main_suite($(i + 1))) found($i)
+    }
+    END { stanza_end() }
+  ' "${files[@]}"
+}
+
+# debian_uri, or a message saying what to do and a failure.
+require_debian_uri() {
+  local uri
+  uri=$(debian_uri "$1")
+  if [ -z "$uri" ]; then
+    echo "install-deps: found no Debian archive in apt's sources under $1 (sources.list.d/*.sources," >&2
+    echo "  sources.list or sources.list.d/*.list), so yyjson cannot be taken from Debian's next" >&2
+    echo "  release. Add the archive, e.g. the line 'deb http://deb.debian.org/debian bookworm main'" >&2
+    echo "  to $1/sources.list, or install libyyjson-dev (0.10 or later) yourself; then run this again." >&2
+    return 1
+  fi
+  echo "$uri"
+}
+
+# `install-deps.sh --debian-uri [APT_DIR]` only prints the archive's URI (for tests).
+if [ "${1:-}" = --debian-uri ]; then
+  require_debian_uri "${2:-/etc/apt}"
+  exit
+fi
+
 # Debian packages the build, the tests, the benchmarks and the checks use.
 packages=(g++ clang cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          valgrind python3 libclang-rt-14-dev binutils libxxhash-dev gcovr)
+          valgrind python3 libclang-rt-14-dev binutils libxxhash-dev gcovr
+          dpkg-dev file lintian)
 # The language bindings: pytest, the JDK with JUnit (and gson, which reads the shared
 # behaviour table in the Java tests).
 packages+=(python3-pytest openjdk-17-jdk-headless junit4 libgoogle-gson-java)
@@ -39,19 +99,10 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 if [ $need_yyjson -eq 1 ]; then
-  sources=/etc/apt/sources.list.d/debian.sources
   list=/etc/apt/sources.list.d/pbq-trixie.sources
   pin=/etc/apt/preferences.d/pbq-trixie
   if [ ! -f "$list" ]; then
-    # The URI of the stanza that serves the main suite (not the security one).
-    uri=$(awk '
-      /^URIs:/ { u = $2 }
-      /^Suites:/ { for (i = 2; i <= NF; i++) if ($i !~ /-security$/ && $i !~ /-updates$/) { print u; exit } }
-    ' "$sources")
-    if [ -z "$uri" ]; then
-      echo "install-deps: no Debian source found in $sources" >&2
-      exit 1
-    fi
+    uri=$(require_debian_uri /etc/apt) || exit 1
     printf 'Types: deb\nURIs: %s\nSuites: trixie\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' "$uri" |
       as_root tee "$list" >/dev/null
   fi

@@ -265,7 +265,7 @@ TEST_P(MoveUpNext, TakesOutAndPutsBack) {
   EXPECT_EQ(error_text(), fixtures::k_marker_error);
   // Records move whole: every entry keeps its own fields.
   for (const auto &entry : after.queue) {
-    EXPECT_EQ(entry.title, "T" + entry.stream_url.substr(0, 1));
+    EXPECT_EQ(entry.title, std::string("T").append(entry.stream_url, 0, 1));
   }
 }
 

@@ -5,6 +5,8 @@
 #   -DWORK_DIR   scratch directory, emptied first
 #   -DC_COMPILER, -DCXX_COMPILER, -DFLAGS (compile and link flags, e.g. sanitizers)
 #   -DSTATIC     1 when the static library is built
+#   -DCLI        1 when the command-line host is built
+#   -DLIBDIR     CMAKE_INSTALL_LIBDIR (lib, or lib/x86_64-linux-gnu with the prefix /usr)
 cmake_minimum_required(VERSION 3.25)
 
 function(run)
@@ -29,31 +31,39 @@ file(MAKE_DIRECTORY ${WORK_DIR})
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 
-set(expected include/pbq.h include/pbq.hpp lib/libpbq.so.1.0.0 lib/libpbq.so.1 lib/libpbq.so
-    lib/cmake/pbq/pbqConfig.cmake lib/cmake/pbq/pbqConfigVersion.cmake lib/cmake/pbq/pbqTargets.cmake
-    lib/pkgconfig/pbq.pc bin/pbq share/pbq/album.json)
+if(NOT DEFINED LIBDIR)
+  set(LIBDIR lib)
+endif()
+set(expected include/pbq.h include/pbq.hpp ${LIBDIR}/libpbq.so.1.0.0 ${LIBDIR}/libpbq.so.1 ${LIBDIR}/libpbq.so
+    ${LIBDIR}/cmake/pbq/pbqConfig.cmake ${LIBDIR}/cmake/pbq/pbqConfigVersion.cmake
+    ${LIBDIR}/cmake/pbq/pbqTargets.cmake ${LIBDIR}/pkgconfig/pbq.pc)
 if(STATIC)
-  list(APPEND expected lib/libpbq.a)
+  list(APPEND expected ${LIBDIR}/libpbq.a)
+endif()
+if(CLI)
+  list(APPEND expected bin/pbq share/pbq/album.json)
 endif()
 foreach(f IN LISTS expected)
   if(NOT EXISTS ${prefix}/${f})
     message(FATAL_ERROR "not installed: ${f}")
   endif()
 endforeach()
-foreach(link lib/libpbq.so lib/libpbq.so.1)
+foreach(link ${LIBDIR}/libpbq.so ${LIBDIR}/libpbq.so.1)
   if(NOT IS_SYMLINK ${prefix}/${link})
     message(FATAL_ERROR "${link} should be a link to libpbq.so.1.0.0")
   endif()
 endforeach()
 
 # The installed command-line host finds its library and its album by itself.
-run(${prefix}/bin/pbq --version)
-if(NOT run_output MATCHES "pbq 1.0.0 \\(ABI 1\\)")
-  message(FATAL_ERROR "installed pbq --version said: ${run_output}")
-endif()
-run(${prefix}/bin/pbq --script ${prefix}/share/pbq/session.pbq)
-if(NOT run_output MATCHES "opened ${prefix}/bin/../share/pbq/album.json" OR NOT run_output MATCHES "self-test passed")
-  message(FATAL_ERROR "installed pbq did not play its session:\n${run_output}")
+if(CLI)
+  run(${prefix}/bin/pbq --version)
+  if(NOT run_output MATCHES "pbq 1.0.0 \\(ABI 1\\)")
+    message(FATAL_ERROR "installed pbq --version said: ${run_output}")
+  endif()
+  run(${prefix}/bin/pbq --script ${prefix}/share/pbq/session.pbq)
+  if(NOT run_output MATCHES "opened ${prefix}/bin/../share/pbq/album.json" OR NOT run_output MATCHES "self-test passed")
+    message(FATAL_ERROR "installed pbq did not play its session:\n${run_output}")
+  endif()
 endif()
 
 # 1. CMake package.
@@ -75,7 +85,7 @@ if(STATIC)
 endif()
 
 # 2. pkg-config.
-set(pc_env ${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${prefix}/lib/pkgconfig)
+set(pc_env ${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${prefix}/${LIBDIR}/pkgconfig)
 run(${pc_env} pkg-config --modversion pbq)
 if(NOT run_output MATCHES "^1\\.0\\.0")
   message(FATAL_ERROR "pkg-config --modversion pbq said: ${run_output}")
@@ -86,7 +96,7 @@ separate_arguments(pc_flags UNIX_COMMAND "${pc_flags}")
 separate_arguments(extra UNIX_COMMAND "${FLAGS}")
 run(${C_COMPILER} ${extra} ${CONSUMER}/consumer.c ${pc_flags} -o ${WORK_DIR}/pc_consumer_c)
 run(${CXX_COMPILER} -std=c++17 ${extra} ${CONSUMER}/consumer.cpp ${pc_flags} -o ${WORK_DIR}/pc_consumer_cpp)
-set(with_lib ${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${prefix}/lib)
+set(with_lib ${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${prefix}/${LIBDIR})
 run(${with_lib} ${WORK_DIR}/pc_consumer_c)
 expect_ok("pkg-config, C")
 run(${with_lib} ${WORK_DIR}/pc_consumer_cpp)

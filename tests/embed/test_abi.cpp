@@ -83,15 +83,32 @@ TEST(Abi, ExportsExactlyTheTwentySixFunctions) {
 
 // Hosts record the SONAME at link time; it changes only with the ABI version.
 TEST(Abi, SonameFollowsTheAbiVersion) {
-  std::string text = run("readelf -d '" + std::string(PBQ_SHARED_LIBRARY) + "'");
-  EXPECT_NE(text.find("Library soname: [libpbq.so." + std::to_string(pbq_abi_version()) + "]"),
-            std::string::npos)
-      << text;
+  const std::string library = PBQ_SHARED_LIBRARY;
+  std::string text = run("readelf -d '" + library + "'");
+  std::string soname = "Library soname: [libpbq.so.";
+  soname += std::to_string(pbq_abi_version());
+  soname += "]";
+  EXPECT_NE(text.find(soname), std::string::npos) << text;
 }
 
 TEST(Abi, Versions) {
   EXPECT_EQ(pbq_abi_version(), 1);
   EXPECT_STREQ(pbq_version(), "1.0.0");
+}
+
+// The header's macros describe the library a host runs with, and agree with each
+// other: a host may test them with #if and compare them with the calls at run time.
+TEST(Abi, HeaderMacrosAgreeWithTheLibrary) {
+  EXPECT_STREQ(pbq_version(), PBQ_VERSION_STRING);
+  EXPECT_EQ(pbq_abi_version(), PBQ_ABI_VERSION);
+  EXPECT_EQ(std::string(PBQ_VERSION_STRING), std::to_string(PBQ_VERSION_MAJOR) + "." +
+                                                 std::to_string(PBQ_VERSION_MINOR) + "." +
+                                                 std::to_string(PBQ_VERSION_PATCH));
+  EXPECT_EQ(PBQ_VERSION_NUMBER, PBQ_VERSION_MAJOR * 10000 + PBQ_VERSION_MINOR * 100 + PBQ_VERSION_PATCH);
+  EXPECT_EQ(PBQ_ABI_VERSION, PBQ_VERSION_MAJOR) << "the SONAME changes with the major version only";
+#if PBQ_VERSION_NUMBER < 10000
+#error "PBQ_VERSION_NUMBER must be usable in #if"
+#endif
 }
 
 }  // namespace

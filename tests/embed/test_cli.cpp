@@ -73,6 +73,16 @@ testing::AssertionResult in_order(const std::string &output, const std::vector<s
 
 const std::string k_examples = PBQ_EXAMPLES_DIR;
 
+// `prefix` then `path` in single quotes, for the shell. Appended piece by piece:
+// GCC 12 at -O3 warns falsely (-Wrestrict) on "text" + std::string temporaries.
+std::string arg(const char *prefix, const std::string &path) {
+  std::string out = prefix;
+  out += '\'';
+  out += path;
+  out += '\'';
+  return out;
+}
+
 TEST_F(Cli, PlaysTheExampleSession) {
   run_result r = run("--script '" + k_examples + "/session.pbq'");
   EXPECT_EQ(r.status, 0);
@@ -83,6 +93,9 @@ TEST_F(Cli, PlaysTheExampleSession) {
       "  > #1          Harbour Lights",
       "> prev 42\nrestart #1 Harbour Lights - Nadia Okafor (3:35) from 0:00",
       "    #2    +0    Rain on Tin - Ilse Varga (2:34)",
+      "> queue\nplay queue: 9 entries\n    #0          Low Tide - Nadia Okafor (1:11)\n",
+      "  > #1          Harbour Lights - Nadia Okafor (3:35)\n    #2    +0    Lanterns - Nadia Okafor (3:09)\n",
+      "    #8    +6    Night Bus - Ilse Varga (3:28)\n\n",
       "> ended\nstop: the queue is over",
       "> next\nplay #0 Low Tide",
       "> ended\nreplay #0 Low Tide - Nadia Okafor (1:11) (repeat one)",
@@ -126,16 +139,22 @@ TEST_F(Cli, ExitStatus) {
       {"--help", 0, "usage: pbq"},
       {"--version", 0, "pbq 1.0.0 (ABI 1)"},
       {"'" + album + "'", 0, "play #0 Low Tide"},
-      {"'" + file("empty.json", "[]") + "'", 0, "idle: nothing to play"},
+      {arg("", file("empty.json", "[]")), 0, "idle: nothing to play"},
       {"--bogus", 1, "unknown option --bogus"},
       {"--start", 1, "--start needs a track index"},
       {"--start 1x", 1, "--start needs a track index"},
       {"--script", 1, "--script needs a file"},
       {"a.json b.json", 1, "one track list at most"},
       {"'" + dir_ + "/missing.json'", 2, "cannot open"},
+      // A script or pipe whose commands failed ends with 3; "!" expects a failure.
+      {arg("--script ", file("fails.pbq", "next\njump 99\nnext\n")), 3, "error: jump index out of range"},
+      {arg("--script ", file("expected.pbq", "! jump 99\nnext\n")), 0, "> next\nplay #1"},
+      {arg("--script ", file("unexpected.pbq", "! next\n")), 3, "error: expected to fail, but it did not"},
+      {arg("--script ", file("double.pbq", "!! next\n")), 0, "play #1"},
+      {arg("--script ", file("selftest.pbq", "selftest\nquit\njump 99\n")), 0, "self-test passed"},
       {"'" + dir_ + "'", 2, "cannot read"},
-      {"'" + file("bad.json", "[{\"streamURL\":") + "'", 2, "invalid tracks json"},
-      {"'" + file("object.json", "{}") + "'", 2, "tracks json must be array"},
+      {arg("", file("bad.json", "[{\"streamURL\":")), 2, "invalid tracks json"},
+      {arg("", file("object.json", "{}")), 2, "tracks json must be array"},
       {"--script '" + dir_ + "/missing.pbq'", 2, "cannot open"},
   };
   for (const exit_case &c : cases) {
@@ -146,7 +165,7 @@ TEST_F(Cli, ExitStatus) {
 }
 
 // Hostile input: every line is answered, nothing crashes, and the session ends
-// normally with status 0.
+// normally: status 3 when a command failed, else 0.
 TEST_F(Cli, SurvivesHostileInput) {
   std::string garbage_resume = file("garbage.json", "not json at all");
   struct hostile_case {
@@ -193,7 +212,7 @@ TEST_F(Cli, SurvivesHostileInput) {
       {"add @" + dir_, "error: cannot read"},
       {"add {\"streamURL\":\"a\\u0000b\"}", "error: missing streamURL"},
       {"add {\"streamURL\":\"\"}", "error: missing streamURL"},
-      {"add " + std::string(100000, '['), "error: invalid track json"},
+      {std::string("add ").append(100000, '['), "error: invalid track json"},
       {"playnext \"just a string\"", "error: missing streamURL"},
       {"restore", "error: nothing exported yet"},
       {"restore " + dir_ + "/nope.json", "error: cannot open"},
@@ -212,7 +231,8 @@ TEST_F(Cli, SurvivesHostileInput) {
   std::string album = "'" + k_examples + "/album.json'";
   for (const hostile_case &c : cases) {
     run_result r = run(album, c.input + "\n");
-    EXPECT_EQ(r.status, 0) << c.input.substr(0, 80) << "\n" << r.output.substr(0, 2000);
+    int expected_status = c.says.rfind("error: ", 0) == 0 ? 3 : 0;
+    EXPECT_EQ(r.status, expected_status) << c.input.substr(0, 80) << "\n" << r.output.substr(0, 2000);
     EXPECT_NE(r.output.find(c.says), std::string::npos) << c.input.substr(0, 80) << "\n" << r.output.substr(0, 2000);
     EXPECT_EQ(r.output.find("Sanitizer"), std::string::npos) << r.output;
     EXPECT_EQ(r.output.find("runtime error"), std::string::npos) << r.output;
@@ -221,10 +241,10 @@ TEST_F(Cli, SurvivesHostileInput) {
 
 // An empty queue: every command has nothing to act on and says so.
 TEST_F(Cli, EmptyQueueTakesEveryCommand) {
-  run_result r = run("'" + file("empty.json", "[]") + "'",
+  run_result r = run(arg("", file("empty.json", "[]")),
                      "next\nprev 9\nended\njump 0\nremove 0\nmove 0 0\nclear\nshuffle on 1\nshuffle off\n"
                      "repeat cycle\nsleep end\nended\nexport 3\nrestore\nstate\nplaynext {\"streamURL\":\"x\"}\n");
-  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(r.status, 3) << r.output;  // jump and remove failed
   EXPECT_TRUE(in_order(r.output, {
       "> next\nno next entry: idle: nothing to play",
       "> ended\nstop: the queue is over",
@@ -236,6 +256,34 @@ TEST_F(Cli, EmptyQueueTakesEveryCommand) {
       R"({"currentIndex":-1,"queueCount":0,)",
       "> playnext {\"streamURL\":\"x\"}\nplay #0 x (-:--)",
   }));
+}
+
+// Track metadata reaches the terminal with its control characters escaped: a title
+// holding ESC [31m cannot recolour it, nor a C1 control (U+009B, CSI) move the cursor.
+TEST_F(Cli, ShowsControlCharactersEscaped) {
+  std::string tracks = file("hostile.json",
+                            R"([{"streamURL":"a\u0007.m4a","title":"Red \u001b[31mAlert\u001b[0m","artist":"Tab\tBy\u007f",)"
+                            R"("duration":60},{"streamURL":"b.m4a","artist":"C1 \u009b2J done, caf\u00e9 \u0151k"}])");
+  for (const std::string &args : {std::string(), std::string("--json ")}) {
+    run_result r = run(args + "'" + tracks + "'", "queue\nstate\nnext\nexport 1\n");
+    EXPECT_EQ(r.status, 0) << r.output;
+    for (char c : r.output) {
+      auto byte = static_cast<unsigned char>(c);
+      ASSERT_TRUE(byte >= 0x20 || c == '\n') << "raw control " << int(byte) << " in:\n" << r.output;
+      ASSERT_NE(byte, 0x7f) << r.output;
+    }
+    EXPECT_EQ(r.output.find("\xc2\x9b"), std::string::npos) << r.output;
+    if (args.empty()) {
+      EXPECT_TRUE(in_order(r.output, {
+          "play #0 Red \\u001b[31mAlert\\u001b[0m - Tab\\u0009By\\u007f (1:00)",
+          "> queue\nplay queue: 2 entries\n",
+          "    #1    +0    b.m4a - C1 \\u009b2J done, caf\xc3\xa9 \xc5\x91k (-:--)",
+      }));
+    }
+    // JSON keeps its meaning: yyjson's own escapes, and \u007f and \u009b beside them.
+    EXPECT_NE(r.output.find(R"("title":"Red \u001B[31mAlert\u001B[0m")"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find(R"("artist":"C1 \u009b2J done)"), std::string::npos) << r.output;
+  }
 }
 
 }  // namespace

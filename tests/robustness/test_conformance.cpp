@@ -80,28 +80,28 @@ TEST(Conformance, LoadingRefusesOrAcceptsByTheRules) {
     std::string after = fixtures::state_text(h.get());
 
     if (refused_at_full_length(f)) {
-      EXPECT_EQ(r, -1);
+      EXPECT_EQ(r, PBQ_REFUSED);
       EXPECT_EQ(error, "invalid tracks json");
     } else if (f.kind == 'n') {
-      EXPECT_EQ(r, -1);
+      EXPECT_EQ(r, PBQ_REFUSED);
       EXPECT_EQ(error, "tracks json must be array");
     } else if (f.kind == 'y') {
       bool array = root_opener(f.text) == '[';
-      EXPECT_EQ(r, array ? 0 : -1);
+      EXPECT_EQ(r, array ? PBQ_OK : PBQ_REFUSED);
       EXPECT_EQ(error, array ? "" : "tracks json must be array");
     } else {
-      EXPECT_TRUE(r == 0 || r == -1);
-      if (r == 0) {
+      EXPECT_TRUE(r == PBQ_OK || r == PBQ_REFUSED);
+      if (r == PBQ_OK) {
         EXPECT_EQ(error, "");
       } else {
         EXPECT_TRUE(error == "invalid tracks json" || error == "tracks json must be array") << error;
       }
     }
-    if (r != 0) {
+    if (r != PBQ_OK) {
       EXPECT_EQ(after, before);
     }
     // No file holds a track object, so an accepted array empties the handle.
-    if (r == 0) {
+    if (r == PBQ_OK) {
       EXPECT_EQ(h->current, -1);
     }
   }
@@ -120,14 +120,14 @@ TEST(Conformance, AddingOneTrackTakesOnlyAUsableTrack) {
                             : pbq_add_to_queue_json(h.get(), f.text.c_str());
       std::string error = pbq_last_error();
       if (f.name == k_usable_track) {
-        EXPECT_EQ(r, 0);
+        EXPECT_EQ(r, PBQ_ADDED_QUEUED);
         EXPECT_EQ(error, "");
         EXPECT_EQ(h->queue.count, 4u);
         EXPECT_EQ(std::string(fixtures::queued(h.get(), play_next ? 2 : 3).stream_url), std::string(40, 'x'));
         continue;
       }
       // Refused either as text that is not JSON or as a root that is no usable track.
-      EXPECT_EQ(r, -1);
+      EXPECT_EQ(r, PBQ_REFUSED);
       if (refused_at_full_length(f)) {
         EXPECT_EQ(error, "invalid track json");
       } else if (f.kind != 'i') {
@@ -151,13 +151,13 @@ TEST(Conformance, RestoreTakesEveryFileAsEitherText) {
     fixtures::handle h = fixtures::loaded(fixtures::k_three_tracks, 0);
     int32_t r = pbq_restore_resume_json(h.get(), f.text.c_str(), fixtures::k_three_tracks, &position);
     if (!valid || root_opener(f.text) != '{') {
-      if (f.kind != 'i' || r == -1) {
-        EXPECT_EQ(r, -1);
+      if (f.kind != 'i' || r == PBQ_REFUSED) {
+        EXPECT_EQ(r, PBQ_REFUSED);
         EXPECT_EQ(position, -1.0);
       }
     } else {
       // No file names a track, so nothing is resumed.
-      EXPECT_EQ(r, 1);
+      EXPECT_EQ(r, PBQ_RESTORE_NOTHING);
       EXPECT_EQ(position, 0.0);
     }
     EXPECT_EQ(h->current, 0);
@@ -167,15 +167,15 @@ TEST(Conformance, RestoreTakesEveryFileAsEitherText) {
     position = -1.0;
     r = pbq_restore_resume_json(g.get(), resume.c_str(), f.text.c_str(), &position);
     if (valid) {
-      EXPECT_EQ(r, root_opener(f.text) == '[' ? 1 : -1);
+      EXPECT_EQ(r, root_opener(f.text) == '[' ? int32_t{PBQ_RESTORE_NOTHING} : int32_t{PBQ_REFUSED});
     } else if (f.kind == 'n') {
-      EXPECT_EQ(r, -1);
+      EXPECT_EQ(r, PBQ_REFUSED);
     } else {
-      EXPECT_TRUE(r == 1 || r == -1);
+      EXPECT_TRUE(r == PBQ_RESTORE_NOTHING || r == PBQ_REFUSED);
     }
     EXPECT_EQ(g->current, 0);
-    EXPECT_EQ(g->repeat_mode, 1);  // the settings were applied before the list was read
-    EXPECT_EQ(position, r == 1 ? 0.0 : -1.0);
+    EXPECT_EQ(g->repeat_mode, PBQ_REPEAT_ALL);  // the settings were applied before the list was read
+    EXPECT_EQ(position, r == PBQ_RESTORE_NOTHING ? 0.0 : -1.0);
   }
 }
 

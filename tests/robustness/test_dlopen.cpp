@@ -15,6 +15,8 @@
 #include <string>
 #include <thread>
 
+#include "pbq.h"  // the named codes only: the functions are reached through dlsym
+
 extern "C" {
 void *__libc_malloc(size_t size);
 void *__libc_calloc(size_t count, size_t size);
@@ -137,11 +139,11 @@ TEST_F(Dlopen, FirstCallOfAThreadUnderExhaustionNeverAborts) {
       {"create with every allocation failing", exhaustion::all,
        [](const library &l) { return l.create() == nullptr; }, "out of memory", true},
       {"a refusal whose message buffer cannot be had", exhaustion::first_only,
-       [](const library &l) { return l.jump(nullptr, 0) == -1; }, "out of memory", true},
+       [](const library &l) { return l.jump(nullptr, 0) == PBQ_REFUSED; }, "out of memory", true},
       {"loading with every allocation failing", exhaustion::all,
        [](const library &l) { return l.set_tracks_json(nullptr, "[]", 0, 0) == -1; }, "out of memory", true},
       {"self-test with every allocation failing", exhaustion::all,
-       [](const library &l) { return l.selftest() == 1; }, "out of memory", true},
+       [](const library &l) { return l.selftest() == PBQ_SELFTEST_NO_HANDLE; }, "out of memory", true},
       {"the thread ends holding the fallback text", exhaustion::all,
        [](const library &l) { return l.create() == nullptr; }, "out of memory", false},
       {"reading the text allocates nothing", exhaustion::all, [](const library &) { return true; }, "", true},
@@ -169,9 +171,9 @@ TEST_F(Dlopen, ThreadGetsItsBufferOnceMemoryIsBack) {
     t_mode = exhaustion::none;
     first = lib.last_error();
     void *q = lib.create();
-    EXPECT_EQ(lib.set_tracks_json(q, "{}", 0, 0), -1);
+    EXPECT_EQ(lib.set_tracks_json(q, "{}", 0, 0), PBQ_REFUSED);
     second = lib.last_error();
-    EXPECT_EQ(lib.set_tracks_json(q, "[]", 0, 0), 0);
+    EXPECT_EQ(lib.set_tracks_json(q, "[]", 0, 0), PBQ_OK);
     third = lib.last_error();
     lib.destroy(q);
   });

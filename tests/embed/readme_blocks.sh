@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# The README's C and C++ code blocks are complete programs: each is compiled as it
+# stands, with strict warnings, against the built library, and run.
+# Usage: readme_blocks.sh README INCLUDE_DIR LIBRARY_DIR C_COMPILER CXX_COMPILER WORK_DIR
+set -euo pipefail
+readme=$1 include=$2 libdir=$3 cc=$4 cxx=$5 work=$6
+rm -rf "$work"
+mkdir -p "$work"
+
+# Each ```c and ```cpp block to block-N.c or block-N.cpp.
+awk -v dir="$work" '
+  /^```(c|cpp)$/ { n++; ext = substr($0, 4); file = dir "/block-" n "." ext; next }
+  /^```/ { file = ""; next }
+  file != "" { print > file }
+' "$readme"
+
+shopt -s nullglob
+blocks=("$work"/block-*)
+[ ${#blocks[@]} -ge 2 ] || { echo "expected the C and the C++ block, found ${#blocks[@]}"; exit 1; }
+for block in "${blocks[@]}"; do
+  case $block in
+    *.c) "$cc" -std=c99 -Wall -Wextra -pedantic -Werror -I"$include" "$block" -L"$libdir" -lpbq -o "$block.out" ;;
+    *.cpp) "$cxx" -std=c++17 -Wall -Wextra -pedantic -Werror -I"$include" "$block" -L"$libdir" -lpbq -o "$block.out" ;;
+  esac
+  LD_LIBRARY_PATH="$libdir" "$block.out" >"$block.log" 2>&1 || { echo "$(basename "$block") failed:"; cat "$block.log"; exit 1; }
+  echo "ok   $(basename "$block"): $(head -c 200 "$block.log" | tr '\n' ' ')"
+done
