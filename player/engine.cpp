@@ -1,0 +1,163 @@
+// The GStreamer side of the player: one playbin, audio only.
+#include "engine.h"
+
+#include <utility>
+
+namespace player {
+
+namespace {
+
+// playbin's "flags": play the audio stream, with a software volume; no video or
+// subtitles even when a file carries them.
+constexpr guint k_play_audio = 0x2;
+constexpr guint k_play_soft_volume = 0x10;
+
+GstElement *make_sink(const std::string &name, std::string *error) {
+  GstElement *sink = nullptr;
+  if (name == "fake") {
+    // Runs on the clock like a sound card, so that tracks take their real time.
+    sink = gst_element_factory_make("fakesink", "output");
+    if (sink != nullptr) g_object_set(sink, "sync", TRUE, nullptr);
+  } else if (name == "auto") {
+    sink = gst_element_factory_make("autoaudiosink", "output");
+  } else {
+    sink = gst_element_factory_make(name.c_str(), "output");
+    if (sink == nullptr) sink = gst_element_factory_make((name + "sink").c_str(), "output");
+  }
+  if (sink == nullptr) *error = "no audio output named \"" + name + "\" in this GStreamer installation";
+  return sink;
+}
+
+}  // namespace
+
+engine::~engine() {
+  if (playbin_ != nullptr) {
+    gst_element_set_state(playbin_, GST_STATE_NULL);
+    gst_object_unref(playbin_);
+  }
+  if (bus_ != nullptr) gst_object_unref(bus_);
+}
+
+bool engine::open(const std::string &sink, std::string *error) {
+  playbin_ = gst_element_factory_make("playbin", "player");
+  if (playbin_ == nullptr) {
+    *error = "GStreamer's playbin is missing (the base plug-ins are not installed)";
+    return false;
+  }
+  sink_ = make_sink(sink, error);
+  if (sink_ == nullptr) return false;
+  g_object_set(playbin_, "audio-sink", sink_, "flags", k_play_audio | k_play_soft_volume, nullptr);
+  // scaletempo stretches the sound in time when the rate changes, so that a
+  // spoken book at 1.5x does not sound like chipmunks.
+  if (GstElement *tempo = gst_element_factory_make("scaletempo", "tempo")) {
+    g_object_set(playbin_, "audio-filter", tempo, nullptr);
+  } else {
+    g_printerr("pbq-play: scaletempo is missing (the good plug-ins): a rate changes the pitch too\n");
+  }
+  g_signal_connect(playbin_, "about-to-finish", G_CALLBACK(on_about_to_finish), this);
+  bus_ = gst_element_get_bus(playbin_);
+  return true;
+}
+
+bool engine::from_output(GstMessage *message) const {
+  GstObject *source = GST_MESSAGE_SRC(message);
+  return source != nullptr && (source == GST_OBJECT(sink_) || gst_object_has_as_ancestor(source, GST_OBJECT(sink_)));
+}
+
+void engine::play(const std::string &uri, double start) {
+  gst_element_set_state(playbin_, GST_STATE_READY);
+  // What the previous file left on the bus (its end, its errors) is no longer news.
+  gst_bus_set_flushing(bus_, TRUE);
+  gst_bus_set_flushing(bus_, FALSE);
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    queued_.reset();
+  }
+  g_object_set(playbin_, "uri", uri.c_str(), nullptr);
+  pending_start_.reset();
+  if (start > 0.0 || rate_ != 1.0) pending_start_ = start;
+  awaiting_first_start_ = true;
+  gst_element_set_state(playbin_, GST_STATE_PLAYING);
+}
+
+void engine::pause() { gst_element_set_state(playbin_, GST_STATE_PAUSED); }
+
+void engine::resume() { gst_element_set_state(playbin_, GST_STATE_PLAYING); }
+
+void engine::stop() {
+  gst_element_set_state(playbin_, GST_STATE_READY);
+  gst_bus_set_flushing(bus_, TRUE);
+  gst_bus_set_flushing(bus_, FALSE);
+  std::lock_guard<std::mutex> guard(lock_);
+  queued_.reset();
+  pending_start_.reset();
+  awaiting_first_start_ = false;
+}
+
+bool engine::seek(double seconds) {
+  if (GST_STATE(playbin_) < GST_STATE_PAUSED) return false;
+  if (pending_start_) {
+    pending_start_ = seconds;  // not ready yet: seek there once it is
+    return true;
+  }
+  apply_seek(seconds);
+  return true;
+}
+
+void engine::set_rate(double rate) {
+  if (rate == rate_) return;
+  rate_ = rate;
+  if (GST_STATE(playbin_) < GST_STATE_PAUSED) return;
+  if (pending_start_) return;  // the pending seek carries the new rate
+  apply_seek(position());
+}
+
+double engine::position() const {
+  gint64 at = 0;
+  if (!gst_element_query_position(playbin_, GST_FORMAT_TIME, &at) || at < 0) return 0.0;
+  return static_cast<double>(at) / GST_SECOND;
+}
+
+void engine::set_follow_up(std::optional<follow_up> next) {
+  std::lock_guard<std::mutex> guard(lock_);
+  follow_up_ = std::move(next);
+}
+
+std::optional<follow_up> engine::take_queued() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return std::exchange(queued_, std::nullopt);
+}
+
+bool engine::first_start_after_play() { return std::exchange(awaiting_first_start_, false); }
+
+void engine::on_async_done() {
+  if (!pending_start_) return;
+  double start = *pending_start_;
+  pending_start_.reset();
+  apply_seek(start);
+}
+
+void engine::on_gapless_start() {
+  // A new stream begins with a segment of its own at the normal rate.
+  if (rate_ != 1.0) apply_seek(position());
+}
+
+void engine::apply_seek(double seconds) {
+  auto at = static_cast<gint64>(seconds > 0.0 ? seconds * GST_SECOND : 0.0);
+  gst_element_seek(playbin_, rate_, GST_FORMAT_TIME,
+                   static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), GST_SEEK_TYPE_SET, at,
+                   GST_SEEK_TYPE_NONE, static_cast<gint64>(GST_CLOCK_TIME_NONE));
+}
+
+// On a streaming thread, shortly before the current file runs dry: hand playbin
+// the next file now so that it follows without a gap. Only the follow-up slot is
+// touched here, under its lock; the queue itself stays on the main thread.
+void engine::on_about_to_finish(GstElement *playbin, gpointer self) {
+  auto *e = static_cast<engine *>(self);
+  std::lock_guard<std::mutex> guard(e->lock_);
+  if (!e->follow_up_) return;
+  g_object_set(playbin, "uri", e->follow_up_->uri.c_str(), nullptr);
+  e->queued_ = e->follow_up_;
+}
+
+}  // namespace player
