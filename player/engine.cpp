@@ -65,8 +65,10 @@ bool engine::from_output(GstMessage *message) const {
 }
 
 void engine::play(const std::string &uri, double start) {
-  gst_element_set_state(playbin_, GST_STATE_READY);
-  // What the previous file left on the bus (its end, its errors) is no longer news.
+  // Down to NULL, not READY: after a file that failed, playbin may otherwise carry
+  // its failure into the next one. What the previous file left on the bus (its
+  // end, its errors) is no longer news.
+  gst_element_set_state(playbin_, GST_STATE_NULL);
   gst_bus_set_flushing(bus_, TRUE);
   gst_bus_set_flushing(bus_, FALSE);
   {
@@ -85,7 +87,7 @@ void engine::pause() { gst_element_set_state(playbin_, GST_STATE_PAUSED); }
 void engine::resume() { gst_element_set_state(playbin_, GST_STATE_PLAYING); }
 
 void engine::stop() {
-  gst_element_set_state(playbin_, GST_STATE_READY);
+  gst_element_set_state(playbin_, GST_STATE_NULL);
   gst_bus_set_flushing(bus_, TRUE);
   gst_bus_set_flushing(bus_, FALSE);
   std::lock_guard<std::mutex> guard(lock_);
@@ -113,6 +115,7 @@ void engine::set_rate(double rate) {
 }
 
 double engine::position() const {
+  if (pending_start_) return *pending_start_;  // not there yet, but going there
   gint64 at = 0;
   if (!gst_element_query_position(playbin_, GST_FORMAT_TIME, &at) || at < 0) return 0.0;
   return static_cast<double>(at) / GST_SECOND;

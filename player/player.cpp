@@ -324,7 +324,7 @@ bool player::player_command(const std::string &command, const std::string &args)
     if (state_ != playback::playing) return say("error: nothing is playing"), true;
     engine_.pause();
     state_ = playback::paused;
-    say("paused at " + cli::clock_text(engine_.position()));
+    say("paused at " + cli::clock_text(engine_.position()) + " (" + seconds_text(engine_.position()) + " s)");
     save_resume();
   } else if (command == "play" || command == "resume") {
     if (state_ == playback::playing) return say("already playing"), true;
@@ -496,7 +496,7 @@ void player::tick() {
     if (state_ == playback::playing) {
       engine_.pause();
       state_ = playback::paused;
-      say("the sleep timer ran out: paused at " + cli::clock_text(engine_.position()) + " (play resumes)");
+      say("the sleep timer ran out: paused at " + seconds_text(engine_.position()) + " s (play resumes)");
     } else {
       say("the sleep timer ran out");
     }
