@@ -11,6 +11,9 @@ as_root() {
 # Debian packages the build, the tests, the benchmarks and the checks use.
 packages=(g++ clang cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           valgrind python3 libclang-rt-14-dev binutils)
+# pbq-play: GStreamer, its base plug-ins (playbin, the test tones, ALSA) and good
+# ones (WAV, scaletempo).
+packages+=(libgstreamer1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-alsa)
 
 missing=()
 for p in "${packages[@]}"; do
