@@ -50,13 +50,16 @@ testing::AssertionResult in_order(const std::string &output, const std::vector<s
 
 class Player : public testing::Test {
  protected:
-  // One album for every test: three tones of half a second, 01.wav to 03.wav.
+  // Two albums for every test, each of three tones, 01.wav to 03.wav: one of half
+  // a second a track, and one of two seconds for the commands given at a place in
+  // a track, so that a busy machine cannot push them past its end.
   static void SetUpTestSuite() {
     std::string pattern = testing::TempDir() + "pbq_play_XXXXXX";
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     album_dir_ = new std::string(pattern);
-    std::string command = shell_quoted(PBQ_MAKE_ALBUM) + " " + shell_quoted(*album_dir_) + " 3 0.5 >/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::string make = shell_quoted(PBQ_MAKE_ALBUM) + " " + shell_quoted(*album_dir_);
+    ASSERT_EQ(std::system((make + " 3 0.5 >/dev/null").c_str()), 0);
+    ASSERT_EQ(std::system((make + "/long 3 2 >/dev/null").c_str()), 0);
   }
   static void TearDownTestSuite() {
     std::system(("rm -rf " + shell_quoted(*album_dir_)).c_str());
@@ -71,6 +74,7 @@ class Player : public testing::Test {
   void TearDown() override { std::system(("rm -rf " + shell_quoted(state_dir_)).c_str()); }
 
   std::string album() const { return *album_dir_ + "/album.json"; }
+  std::string long_album() const { return *album_dir_ + "/long/album.json"; }
 
   std::string file(const std::string &name, const std::string &content) {
     std::string path = state_dir_ + "/" + name;
@@ -119,6 +123,7 @@ std::string *Player::album_dir_ = nullptr;
 // way playback stops, for each mode a user sets while it plays.
 struct scripted_case {
   const char *name;
+  bool long_album;
   std::string script;
   std::vector<std::string> expected;  // in this order
   std::vector<std::string> absent;
@@ -126,51 +131,51 @@ struct scripted_case {
 
 TEST_F(Player, PlaysAsTheQueueSays) {
   const scripted_case cases[] = {
-      {"plays through in order, each track handed over without a gap",
+      {"plays through in order, each track handed over without a gap", false,
        "",
        {"play #0 Tone 1", "play #1 Tone 2", "(no gap: #1 was queued before the end)", "play #2 Tone 3",
         "(no gap: #2 was queued before the end)", "stop: the queue is over"},
        {"cannot play", "switching"}},
-      {"at twice the rate, pitch kept, the order is the same",
+      {"at twice the rate, pitch kept, the order is the same", false,
        "rate 2\n",
        {"rate 2.00x", "play #1 Tone 2", "play #2 Tone 3", "stop: the queue is over"},
        {"cannot play", "switching"}},
-      {"repeat one replays the same track",
+      {"repeat one replays the same track", false,
        "repeat one\nuntil ended 2\nquit\n",
        {"replay #0 Tone 1", "(no gap: #0 was queued", "replay #0 Tone 1", "> quit"},
        {"play #1", "switching"}},
-      {"repeat all wraps to the first track",
+      {"repeat all wraps to the first track", false,
        "repeat all\nuntil ended 3\nquit\n",
        {"play #1 Tone 2", "play #2 Tone 3", "play #0 Tone 1", "(no gap: #0 was queued before the end)", "> quit"},
        {"switching", "the queue is over"}},
-      {"the end-of-track sleep stops after the current track",
+      {"the end-of-track sleep stops after the current track", false,
        "sleep end\n",
        {"stop and go to sleep: the end-of-track sleep timer ran out"},
        {"play #1", "(no gap"}},
-      {"the end-of-track sleep wins over repeat one",
+      {"the end-of-track sleep wins over repeat one", false,
        "repeat one\nsleep end\n",
        {"stop and go to sleep"},
        {"replay", "(no gap"}},
-      {"a timed sleep pauses playback, whatever the queue holds",
+      {"a timed sleep pauses playback, whatever the queue holds", false,
        "repeat all\nsleep 1\n",
        {"sleep in 0:01", "the sleep timer ran out: paused at"},
        {"the queue is over"}},
-      {"a shuffled queue plays in its own order, handed over without a gap",
+      {"a shuffled queue plays in its own order, handed over without a gap", false,
        "shuffle on 5\nuntil ended 2\nquit\n",
        {"shuffle on", "(no gap: #1 was queued before the end)", "(no gap: #2 was queued before the end)"},
        {"switching"}},
-      {"next while playing moves on at once",
+      {"next while playing moves on at once", true,
        "until 0.1\nnext\nuntil ended\nquit\n",
        {"> next", "play #1 Tone 2", "play #2 Tone 3"},
        {"cannot play"}},
-      {"jump while playing plays the chosen entry",
+      {"jump while playing plays the chosen entry", true,
        "until 0.1\njump 2\nuntil ended\nquit\n",
        {"> jump 2", "play #2 Tone 3", "stop: the queue is over"},
        {"play #1"}},
   };
   for (const scripted_case &c : cases) {
     SCOPED_TRACE(c.name);
-    run_result r = run("--sink fake --fresh " + shell_quoted(album()), c.script);
+    run_result r = run("--sink fake --fresh " + shell_quoted(c.long_album ? long_album() : album()), c.script);
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_TRUE(in_order(r.output, c.expected));
     for (const std::string &text : c.absent) {
@@ -183,7 +188,7 @@ TEST_F(Player, PlaysAsTheQueueSays) {
 // player hears what the queue really says and plays that instead.
 TEST_F(Player, AnEditAfterTheHandOverIsHonoured) {
   std::string extra = "{\"streamURL\":\"03.wav\",\"title\":\"Added\"}";
-  run_result r = run("--sink fake --fresh " + shell_quoted(album()), "until 0.2\nplaynext " + extra + "\nuntil ended\nquit\n");
+  run_result r = run("--sink fake --fresh " + shell_quoted(long_album()), "until 0.2\nplaynext " + extra + "\nuntil ended\nquit\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(in_order(r.output, {"> playnext", "play #1 Added"})) << r.output;
   // Either the edit came before the hand-over (no gap) or after it (switching);
@@ -192,7 +197,7 @@ TEST_F(Player, AnEditAfterTheHandOverIsHonoured) {
 }
 
 TEST_F(Player, ResumesWhereItWasQuit) {
-  run_result first = run("--sink fake --start 1 " + shell_quoted(album()), "until 0.25\nquit\n");
+  run_result first = run("--sink fake --start 1 " + shell_quoted(long_album()), "until 0.25\nquit\n");
   ASSERT_EQ(first.status, 0) << first.output;
   std::vector<std::string> files = resume_files();
   ASSERT_EQ(files.size(), 1u) << "only the document, no temporary file left";
@@ -202,21 +207,21 @@ TEST_F(Player, ResumesWhereItWasQuit) {
   ASSERT_NE(at, std::string::npos);
   double position = std::strtod(saved.c_str() + at + 16, nullptr);
   EXPECT_GE(position, 0.25);
-  EXPECT_LT(position, 0.5);
+  EXPECT_LT(position, 2.0);
 
   // The relaunch with the same list: the same track, from the same place.
   char expected[64];
   std::snprintf(expected, sizeof expected, "(%.3f s)", position);
-  run_result second = run("--sink fake " + shell_quoted(album()), "until ended\nquit\n");
+  run_result second = run("--sink fake " + shell_quoted(long_album()), "until ended\nquit\n");
   EXPECT_EQ(second.status, 0);
   EXPECT_TRUE(in_order(second.output, {"resume #1 Tone 2", expected, "play #2 Tone 3"}));
   EXPECT_EQ(second.output.find("play #0"), std::string::npos) << second.output;
 
   // Played to the end, the album starts afresh next time.
-  run_result third = run("--sink fake " + shell_quoted(album()), "");
+  run_result third = run("--sink fake " + shell_quoted(long_album()), "");
   EXPECT_TRUE(in_order(third.output, {"resume #2 Tone 3", "stop: the queue is over"}));
   EXPECT_TRUE(resume_files().empty());
-  run_result fourth = run("--sink fake " + shell_quoted(album()), "quit\n");
+  run_result fourth = run("--sink fake " + shell_quoted(long_album()), "quit\n");
   EXPECT_TRUE(in_order(fourth.output, {"play #0 Tone 1"}));
 }
 
