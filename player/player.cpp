@@ -344,6 +344,10 @@ bool player::player_command(const std::string &command, const std::string &args)
     if (state_ == playback::stopped || !engine_.seek(*seconds)) return say("error: nothing is playing"), true;
     say("seek to " + cli::clock_text(*seconds));
   } else if (command == "status") {
+    if (pending_) {
+      // Commands waiting at launch run before the first track starts.
+      return say(session_.playing("about to play") + " from " + seconds_text(pending_->second) + " s"), true;
+    }
     const char *what = state_ == playback::playing ? "playing" : state_ == playback::paused ? "paused" : "stopped";
     say(session_.playing(what) + " at " + cli::clock_text(position()) + " (" + seconds_text(position()) + " s)");
   } else if (command == "until") {
