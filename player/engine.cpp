@@ -71,29 +71,41 @@ void engine::play(const std::string &uri, double start) {
   gst_element_set_state(playbin_, GST_STATE_NULL);
   gst_bus_set_flushing(bus_, TRUE);
   gst_bus_set_flushing(bus_, FALSE);
+  g_object_set(playbin_, "uri", uri.c_str(), nullptr);
+  current_uri_ = uri;
+  pending_start_.reset();
+  if (start > 0.0 || rate_ != 1.0) pending_start_ = start;
   {
     std::lock_guard<std::mutex> guard(lock_);
     queued_.reset();
+    hold_hand_over_ = pending_start_.has_value();
   }
-  g_object_set(playbin_, "uri", uri.c_str(), nullptr);
-  pending_start_.reset();
-  if (start > 0.0 || rate_ != 1.0) pending_start_ = start;
   awaiting_first_start_ = true;
-  gst_element_set_state(playbin_, GST_STATE_PLAYING);
+  want_playing_ = true;
+  // With a place or a rate to go to, the file waits in PAUSED until the seek is
+  // done, so that not a moment of it sounds from the wrong place or at the wrong rate.
+  gst_element_set_state(playbin_, pending_start_ ? GST_STATE_PAUSED : GST_STATE_PLAYING);
 }
 
-void engine::pause() { gst_element_set_state(playbin_, GST_STATE_PAUSED); }
+void engine::pause() {
+  want_playing_ = false;
+  gst_element_set_state(playbin_, GST_STATE_PAUSED);
+}
 
-void engine::resume() { gst_element_set_state(playbin_, GST_STATE_PLAYING); }
+void engine::resume() {
+  want_playing_ = true;
+  gst_element_set_state(playbin_, GST_STATE_PLAYING);
+}
 
 void engine::stop() {
   gst_element_set_state(playbin_, GST_STATE_NULL);
   gst_bus_set_flushing(bus_, TRUE);
   gst_bus_set_flushing(bus_, FALSE);
-  std::lock_guard<std::mutex> guard(lock_);
-  queued_.reset();
   pending_start_.reset();
   awaiting_first_start_ = false;
+  std::lock_guard<std::mutex> guard(lock_);
+  queued_.reset();
+  hold_hand_over_ = false;
 }
 
 bool engine::seek(double seconds) {
@@ -109,8 +121,18 @@ bool engine::seek(double seconds) {
 void engine::set_rate(double rate) {
   if (rate == rate_) return;
   rate_ = rate;
-  if (GST_STATE(playbin_) < GST_STATE_PAUSED) return;
-  if (pending_start_) return;  // the pending seek carries the new rate
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    normal_rate_ = rate == 1.0;
+  }
+  if (GST_STATE_TARGET(playbin_) < GST_STATE_PAUSED) return;  // stopped: play() applies it
+  if (pending_start_) return;                                  // the pending seek carries it
+  if (GST_STATE(playbin_) < GST_STATE_PAUSED || GST_STATE_PENDING(playbin_) != GST_STATE_VOID_PENDING) {
+    pending_start_ = position();  // still getting ready: seek once it is
+    std::lock_guard<std::mutex> guard(lock_);
+    hold_hand_over_ = true;
+    return;
+  }
   apply_seek(position());
 }
 
@@ -134,18 +156,34 @@ std::optional<follow_up> engine::take_queued() {
 bool engine::first_start_after_play() { return std::exchange(awaiting_first_start_, false); }
 
 void engine::on_async_done() {
-  if (!pending_start_) return;
+  if (!pending_start_) {
+    // The seek is done: the next file may be handed over from now on.
+    std::lock_guard<std::mutex> guard(lock_);
+    hold_hand_over_ = false;
+    return;
+  }
   double start = *pending_start_;
   pending_start_.reset();
   apply_seek(start);
+  if (want_playing_) gst_element_set_state(playbin_, GST_STATE_PLAYING);
 }
 
-void engine::on_gapless_start() {
-  // A new stream begins with a segment of its own at the normal rate.
-  if (rate_ != 1.0) apply_seek(position());
-}
-
+// A flushing seek in a file whose successor playbin already took would unsettle
+// the hand-over; the file is opened afresh instead. Until the seek is done,
+// "about-to-finish" hands nothing over: playbin raises it again once the file
+// runs dry after the seek, or the stream simply ends.
 void engine::apply_seek(double seconds) {
+  bool handed_over;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    handed_over = queued_.has_value();
+    hold_hand_over_ = true;
+  }
+  if (handed_over) {
+    std::string uri = current_uri_;
+    play(uri, seconds);
+    return;
+  }
   auto at = static_cast<gint64>(seconds > 0.0 ? seconds * GST_SECOND : 0.0);
   gst_element_seek(playbin_, rate_, GST_FORMAT_TIME,
                    static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), GST_SEEK_TYPE_SET, at,
@@ -158,7 +196,10 @@ void engine::apply_seek(double seconds) {
 void engine::on_about_to_finish(GstElement *playbin, gpointer self) {
   auto *e = static_cast<engine *>(self);
   std::lock_guard<std::mutex> guard(e->lock_);
-  if (!e->follow_up_) return;
+  // playbin starts a handed-over stream at the normal rate, and a seek right after
+  // the hand-over unsettles it: at another rate the stream ends and the next file
+  // is opened afresh, with the rate, instead.
+  if (!e->follow_up_ || e->hold_hand_over_ || !e->normal_rate_) return;
   g_object_set(playbin, "uri", e->follow_up_->uri.c_str(), nullptr);
   e->queued_ = e->follow_up_;
 }

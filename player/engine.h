@@ -44,7 +44,8 @@ class engine {
   void resume();
   void stop();
   bool seek(double seconds);
-  // The rate, applied with the pitch kept; stays in force for the next files.
+  // The rate, applied with the pitch kept; stays in force for the next files
+  // (which then follow the end of a stream instead of being handed over).
   void set_rate(double rate);
   // Seconds played of the current file; 0 when it cannot tell.
   double position() const;
@@ -59,8 +60,6 @@ class engine {
   // (true once), and a finished asynchronous change, where a pending seek is done.
   bool first_start_after_play();
   void on_async_done();
-  // The next stream began without a gap: keep the rate in force.
-  void on_gapless_start();
 
  private:
   static void on_about_to_finish(GstElement *playbin, gpointer self);
@@ -70,12 +69,16 @@ class engine {
   GstElement *sink_ = nullptr;
   GstBus *bus_ = nullptr;
   double rate_ = 1.0;
+  std::string current_uri_;
   std::optional<double> pending_start_;
   bool awaiting_first_start_ = false;
+  bool want_playing_ = false;  // PLAYING once a pending seek is done (not after pause())
 
   std::mutex lock_;  // guards the two below, shared with the streaming thread
   std::optional<follow_up> follow_up_;
   std::optional<follow_up> queued_;
+  bool hold_hand_over_ = false;  // a seek is on its way
+  bool normal_rate_ = true;      // hand-overs happen at rate 1 only
 };
 
 }  // namespace player

@@ -231,6 +231,7 @@ void player::on_error(GstMessage *message) {
       reason + "; skipping");
   if (skip_unplayable()) start_current(0.0);
   after_change();
+  out_ << std::flush;
 }
 
 // The end of a track, told to the queue as the `ended` command so that the
@@ -242,6 +243,7 @@ void player::track_ended(std::optional<follow_up> queued) {
   perform_pending();
   switched_.reset();
   after_change();
+  out_ << std::flush;
   check_wait();
 }
 
@@ -384,7 +386,6 @@ void player::perform_pending() {
           say("  (no gap: #" + std::to_string(s->current) + " was queued before the end)");
           state_ = playback::playing;
           finished_ = false;
-          engine_.on_gapless_start();
           break;
         }
         if (switched_) {

@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -182,6 +183,18 @@ TEST_F(Player, PlaysAsTheQueueSays) {
       EXPECT_EQ(r.output.find(text), std::string::npos) << "unexpected: " << text << "\n" << r.output;
     }
   }
+}
+
+// Half speed holds from track to track: three tracks of half a second take about
+// three seconds (1.5 at the normal rate, 2 if only the first track were slowed).
+// Only a lower bound: a busy machine can make the run longer, never shorter.
+TEST_F(Player, TheRateHoldsFromTrackToTrack) {
+  auto start = std::chrono::steady_clock::now();
+  run_result r = run("--sink fake --fresh " + shell_quoted(album()), "rate 0.5\n");
+  auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(in_order(r.output, {"rate 0.50x", "play #1", "play #2", "stop: the queue is over"}));
+  EXPECT_GE(elapsed, 2.6) << r.output;
 }
 
 // A queue edit after the engine already took the next file: at the end the
