@@ -28,6 +28,25 @@ GstElement *make_sink(const std::string &name, std::string *error) {
   return sink;
 }
 
+// autoaudiosink falls back to a silent fakesink when no output can be opened:
+// say so rather than play in silence. It chooses when it goes to READY.
+bool auto_found_a_device(GstElement *sink) {
+  if (gst_element_set_state(sink, GST_STATE_READY) == GST_STATE_CHANGE_FAILURE) return false;
+  bool silent = false;
+  GstIterator *it = gst_bin_iterate_elements(GST_BIN(sink));
+  GValue item = G_VALUE_INIT;
+  while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+    auto *child = GST_ELEMENT(g_value_get_object(&item));
+    GstElementFactory *factory = gst_element_get_factory(child);
+    if (factory != nullptr && g_strcmp0(GST_OBJECT_NAME(factory), "fakesink") == 0) silent = true;
+    g_value_reset(&item);
+  }
+  g_value_unset(&item);
+  gst_iterator_free(it);
+  gst_element_set_state(sink, GST_STATE_NULL);
+  return !silent;
+}
+
 }  // namespace
 
 engine::~engine() {
@@ -46,6 +65,12 @@ bool engine::open(const std::string &sink, std::string *error) {
   }
   sink_ = make_sink(sink, error);
   if (sink_ == nullptr) return false;
+  if (sink == "auto" && !auto_found_a_device(sink_)) {
+    gst_object_unref(gst_object_ref_sink(sink_));
+    sink_ = nullptr;
+    *error = "no audio device could be opened; on a machine without sound, --sink fake plays in silence";
+    return false;
+  }
   g_object_set(playbin_, "audio-sink", sink_, "flags", k_play_audio | k_play_soft_volume, nullptr);
   // scaletempo stretches the sound in time when the rate changes, so that a
   // spoken book at 1.5x does not sound like chipmunks.

@@ -112,7 +112,8 @@ int player::run(const options &opt) {
 
   tick();  // an input that already ended with nothing to play stops here
   if (!quitting_) g_main_loop_run(loop_);
-  if (state_ != playback::stopped || !finished_) save_resume();
+  // A run that could not play (no audio output) keeps the place saved before it.
+  if (exit_status_ == k_exit_ok && (state_ != playback::stopped || !finished_)) save_resume();
   engine_.stop();
   g_source_remove(bus_watch);
   return exit_status_;
