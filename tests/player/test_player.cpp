@@ -51,9 +51,10 @@ testing::AssertionResult in_order(const std::string &output, const std::vector<s
 
 class Player : public testing::Test {
  protected:
-  // Two albums for every test, each of three tones, 01.wav to 03.wav: one of half
-  // a second a track, and one of two seconds for the commands given at a place in
-  // a track, so that a busy machine cannot push them past its end.
+  // The albums of every test, tones 01.wav, 02.wav, ...: three of half a second;
+  // three of two seconds for the commands given at a place in a track, so that a
+  // busy machine cannot push them past its end; two of three and a half seconds,
+  // long enough for the previous button to restart a track.
   static void SetUpTestSuite() {
     std::string pattern = testing::TempDir() + "pbq_play_XXXXXX";
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
@@ -61,6 +62,7 @@ class Player : public testing::Test {
     std::string make = shell_quoted(PBQ_MAKE_ALBUM) + " " + shell_quoted(*album_dir_);
     ASSERT_EQ(std::system((make + " 3 0.5 >/dev/null").c_str()), 0);
     ASSERT_EQ(std::system((make + "/long 3 2 >/dev/null").c_str()), 0);
+    ASSERT_EQ(std::system((make + "/slow 2 3.5 >/dev/null").c_str()), 0);
   }
   static void TearDownTestSuite() {
     std::system(("rm -rf " + shell_quoted(*album_dir_)).c_str());
@@ -124,7 +126,7 @@ std::string *Player::album_dir_ = nullptr;
 // way playback stops, for each mode a user sets while it plays.
 struct scripted_case {
   const char *name;
-  bool long_album;
+  const char *album;  // "" for the half-second tones, "long/" or "slow/"
   std::string script;
   std::vector<std::string> expected;  // in this order
   std::vector<std::string> absent;
@@ -132,51 +134,67 @@ struct scripted_case {
 
 TEST_F(Player, PlaysAsTheQueueSays) {
   const scripted_case cases[] = {
-      {"plays through in order, each track handed over without a gap", false,
+      {"plays through in order, each track handed over without a gap", "",
        "",
        {"play #0 Tone 1", "play #1 Tone 2", "(no gap: #1 was queued before the end)", "play #2 Tone 3",
         "(no gap: #2 was queued before the end)", "stop: the queue is over"},
        {"cannot play", "switching"}},
-      {"at twice the rate, pitch kept, the order is the same", false,
+      {"at twice the rate, pitch kept, the order is the same", "",
        "rate 2\n",
        {"rate 2.00x", "play #1 Tone 2", "play #2 Tone 3", "stop: the queue is over"},
        {"cannot play", "switching"}},
-      {"repeat one replays the same track", false,
+      {"repeat one replays the same track", "",
        "repeat one\nuntil ended 2\nquit\n",
        {"replay #0 Tone 1", "(no gap: #0 was queued", "replay #0 Tone 1", "> quit"},
        {"play #1", "switching"}},
-      {"repeat all wraps to the first track", false,
+      {"repeat all wraps to the first track", "",
        "repeat all\nuntil ended 3\nquit\n",
        {"play #1 Tone 2", "play #2 Tone 3", "play #0 Tone 1", "(no gap: #0 was queued before the end)", "> quit"},
        {"switching", "the queue is over"}},
-      {"the end-of-track sleep stops after the current track", false,
+      {"the end-of-track sleep stops after the current track", "",
        "sleep end\n",
        {"stop and go to sleep: the end-of-track sleep timer ran out"},
        {"play #1", "(no gap"}},
-      {"the end-of-track sleep wins over repeat one", false,
+      {"the end-of-track sleep wins over repeat one", "",
        "repeat one\nsleep end\n",
        {"stop and go to sleep"},
        {"replay", "(no gap"}},
-      {"a timed sleep pauses playback, whatever the queue holds", false,
+      {"a timed sleep pauses playback, whatever the queue holds", "",
        "repeat all\nsleep 1\n",
        {"sleep in 0:01", "the sleep timer ran out: paused at"},
        {"the queue is over"}},
-      {"a shuffled queue plays in its own order, handed over without a gap", false,
+      {"a shuffled queue plays in its own order, handed over without a gap", "",
        "shuffle on 5\nuntil ended 2\nquit\n",
        {"shuffle on", "(no gap: #1 was queued before the end)", "(no gap: #2 was queued before the end)"},
        {"switching"}},
-      {"next while playing moves on at once", true,
+      {"next while playing moves on at once", "long/",
        "until 0.1\nnext\nuntil ended\nquit\n",
        {"> next", "play #1 Tone 2", "play #2 Tone 3"},
        {"cannot play"}},
-      {"jump while playing plays the chosen entry", true,
+      {"previous early in a track plays the entry before", "long/",
+       "jump 1\nuntil 0.2\nprev\nuntil ended\nquit\n",
+       {"> prev", "play #0 Tone 1", "play #1 Tone 2"},
+       {"restart"}},
+      {"removing the next entry while playing: it never plays", "long/",
+       "until 0.2\nremove 0\nuntil ended\nquit\n",
+       {"> remove 0", "play #1 Tone 3"},
+       {"play #1 Tone 2"}},
+      {"moving and clearing up next while playing", "long/",
+       "until 0.2\nmove 1 0\nuntil ended\nclear\nuntil ended\nquit\n",
+       {"> move 1 0", "play #1 Tone 3", "> clear", "stop: the queue is over"},
+       {"play #2"}},
+      {"previous after three seconds restarts the track", "slow/",
+       "jump 1\nuntil 3.2\nprev\nstatus\nquit\n",
+       {"> prev", "restart #1 Tone 2", "playing #1 Tone 2"},
+       {"> prev\nplay #0"}},
+      {"jump while playing plays the chosen entry", "long/",
        "until 0.1\njump 2\nuntil ended\nquit\n",
        {"> jump 2", "play #2 Tone 3", "stop: the queue is over"},
        {"play #1"}},
   };
   for (const scripted_case &c : cases) {
     SCOPED_TRACE(c.name);
-    run_result r = run("--sink fake --fresh " + shell_quoted(c.long_album ? long_album() : album()), c.script);
+    run_result r = run("--sink fake --fresh " + shell_quoted(*album_dir_ + "/" + c.album + "album.json"), c.script);
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_TRUE(in_order(r.output, c.expected));
     for (const std::string &text : c.absent) {
