@@ -25,6 +25,9 @@ struct options {
   bool json = false;   // the state document after each command instead of the view
 };
 
+// "1.250": seconds with milliseconds, as the player prints positions.
+std::string seconds_text(double seconds);
+
 // Exit statuses of pbq-play.
 constexpr int k_exit_ok = 0;
 constexpr int k_exit_usage = 1;
