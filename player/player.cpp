@@ -87,6 +87,7 @@ int player::run(const options &opt) {
   }
   read_input(true);
   run_lines();
+  launching_ = false;
   perform_pending();
   after_change();
   if (!input_closed_) {
@@ -240,6 +241,7 @@ void player::track_ended(std::optional<follow_up> queued) {
 // ---- What the engine does --------------------------------------------------------
 
 void player::perform_pending() {
+  if (launching_) return;  // the first track starts once the waiting commands ran
   while (pending_) {
     auto [what, start] = *pending_;
     pending_.reset();

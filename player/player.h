@@ -103,6 +103,7 @@ class player final : public cli::engine_hooks {
   bool finished_ = false;    // the queue played to its end: nothing to resume
 
   playback state_ = playback::stopped;
+  bool launching_ = true;  // running the commands that waited at launch
   std::optional<std::pair<pbq::action, double>> pending_;
   std::optional<follow_up> switched_;  // set while the end of a gapless hand-over is told
   int64_t unplayable_in_a_row_ = 0;
