@@ -29,6 +29,14 @@ package: deps
 	@cmake --build build/package -j $(JOBS)
 	@cd build/package && cpack -G DEB
 
+# pbq-play on a short demo album of test tones it makes (or on TRACKS=list.json),
+# through the system's audio output (SINK=fake plays in silence).
+.PHONY: play
+SINK ?= auto
+play: build
+	@if [ -z "$(TRACKS)" ]; then ./build/release/player/pbq-make-album build/release/demo-album 5 3; fi
+	@./build/release/player/pbq-play --sink $(SINK) $(if $(TRACKS),$(TRACKS),build/release/demo-album/album.json)
+
 test-release: build
 	@ctest --preset release -j $(JOBS)
 

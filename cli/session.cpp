@@ -106,6 +106,10 @@ bool session::dispatch(std::string_view command, std::string_view args) {
   return true;
 }
 
+void session::engine(pbq::action what, double start_seconds) {
+  if (hooks_ != nullptr) hooks_->act(what, start_seconds);
+}
+
 void session::fail(const std::string &message) {
   failures_++;
   out_ << "error: " << message << "\n";
@@ -147,14 +151,19 @@ std::optional<std::string> session::track_argument(std::string_view args) {
 }
 
 void session::cmd_next() {
-  if (queue_.next() == pbq::action::play) return report_state(playing("play"));
+  if (queue_.next() == pbq::action::play) {
+    engine(pbq::action::play);
+    return report_state(playing("play"));
+  }
   report_state("no next entry: " + playing("keep playing"));
 }
 
 void session::cmd_prev(std::string_view args) {
-  std::optional<double> position = args.empty() ? 0.0 : parse_double(args);
+  std::optional<double> position = args.empty() ? (hooks_ != nullptr ? hooks_->position() : 0.0) : parse_double(args);
   if (!position) return fail(usage_error("prev [POSITION in seconds]"));
-  switch (queue_.previous(*position)) {
+  pbq::action answer = queue_.previous(*position);
+  if (answer != pbq::action::none) engine(answer);
+  switch (answer) {
     case pbq::action::play: return report_state(playing("play"));
     case pbq::action::restart: return report_state(playing("restart") + " from 0:00");
     default: return report_state("nothing to go back to: " + playing("keep playing"));
@@ -162,7 +171,9 @@ void session::cmd_prev(std::string_view args) {
 }
 
 void session::cmd_ended() {
-  switch (queue_.track_ended()) {
+  pbq::action answer = queue_.track_ended();
+  engine(answer);
+  switch (answer) {
     case pbq::action::play: return report_state(playing("play"));
     case pbq::action::restart: return report_state(playing("replay") + " (repeat one)");
     case pbq::action::sleep: return report_state("stop and go to sleep: the end-of-track sleep timer ran out");
@@ -175,6 +186,7 @@ void session::cmd_jump(std::string_view args) {
   if (!index) return fail(usage_error("jump N (a queue index)"));
   pbq::status done = queue_.jump(*index);
   if (!done) return fail(done.error());
+  engine(pbq::action::play);
   report_state(playing("play"));
 }
 
@@ -213,7 +225,10 @@ void session::cmd_add(std::string_view args, bool play_next) {
   if (!track) return;
   pbq::result<pbq::added> r = play_next ? queue_.play_next(*track) : queue_.add_to_queue(*track);
   if (!r) return fail(r.error());
-  if (r.value() == pbq::added::started) return report_state(playing("play"));
+  if (r.value() == pbq::added::started) {
+    engine(pbq::action::play);
+    return report_state(playing("play"));
+  }
   report_state(playing("keep playing"));
 }
 
@@ -261,18 +276,25 @@ void session::cmd_sleep(std::string_view args) {
   }
   std::optional<int64_t> duration = parse_duration(args);
   if (!duration) return fail(usage_error("sleep off|end|DURATION (90, 90s, 30m, 1h or m:ss)"));
-  if (!queue_.set_sleep_timer(pbq::sleep_mode::timer, *duration, clock_)) {
+  // A host's real clock may count finer than seconds; the simulated one counts seconds.
+  int64_t per_second = hooks_ != nullptr ? hooks_->clock_rate() : 1;
+  int64_t now = hooks_ != nullptr ? hooks_->now() : clock_;
+  int64_t span;
+  if (__builtin_mul_overflow(*duration, per_second, &span)) return fail("sleep timer refused: too long");
+  if (!queue_.set_sleep_timer(pbq::sleep_mode::timer, span, now)) {
     return fail("sleep timer refused: the duration must be above 0");
   }
   // Right after arming, the poll answers the whole duration (the library's clock
   // arithmetic wraps, so even a deadline past the clock's range counts down).
-  sleep_left_ = queue_.check_sleep_timer(clock_);
+  int64_t left = queue_.check_sleep_timer(now);
+  sleep_left_ = left / per_second + (left % per_second != 0 ? 1 : 0);
   report_state(playing("keep playing"));
 }
 
 void session::cmd_tick(std::string_view args) {
   std::optional<int64_t> seconds = parse_duration(args);
   if (!seconds) return fail(usage_error("tick SECONDS (90, 90s, 30m, 1h or m:ss)"));
+  if (hooks_ != nullptr) return fail("the clock is real here: tick has nothing to move");
   int64_t now;
   if (__builtin_add_overflow(clock_, *seconds, &now)) return fail("the simulated clock cannot move that far");
   clock_ = now;
@@ -332,12 +354,14 @@ void session::cmd_restore(std::string_view args) {
   queue_ = std::move(relaunched);
   sleep_left_.reset();
   if (r.value().found) {
+    engine(pbq::action::play, r.value().position);
     char seconds[64];
     std::snprintf(seconds, sizeof seconds, " (%.17g s)", r.value().position);
     return report_state("relaunched: " + playing("play") + " from " + clock_text(r.value().position) + seconds);
   }
   pbq::status loaded = queue_.set_tracks(tracks_json_, 0, 0);
   if (!loaded) return fail(loaded.error());
+  engine(pbq::action::play);
   report_state("relaunched, nothing to resume: " + playing("play"));
 }
 
@@ -360,6 +384,7 @@ void session::cmd_load(std::string_view args) {
   pbq::status loaded = queue_.set_tracks(tracks, start, 0);
   if (!loaded) return fail(loaded.error());
   tracks_json_ = std::move(tracks);
+  engine(pbq::action::play);
   report_state(playing("play"));
 }
 

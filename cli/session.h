@@ -13,6 +13,23 @@
 
 namespace cli {
 
+// A host with a real audio engine behind the session: the session tells it when
+// what plays must change, and takes the playing position and the clock from it
+// instead of simulating them. Without one, the session only narrates.
+class engine_hooks {
+ public:
+  virtual ~engine_hooks() = default;
+  // A command's navigation answer: play the current entry from `start_seconds`,
+  // replay it, stop at the end of the queue, or go to sleep.
+  virtual void act(pbq::action what, double start_seconds) = 0;
+  // Seconds played of the current entry (the default of prev).
+  virtual double position() = 0;
+  // The host's monotonic clock, for the sleep timer, in units of `clock_rate`
+  // per second.
+  virtual int64_t now() = 0;
+  virtual int64_t clock_rate() = 0;
+};
+
 class session {
  public:
   session(std::ostream &out, bool json_view) : out_(out), json_view_(json_view) {}
@@ -32,6 +49,12 @@ class session {
   void report_state(const std::string &action);
   // "VERB #index title - artist (m:ss)" for the current entry, or "idle: ...".
   std::string playing(const char *verb);
+
+  // For a host with an audio engine: the hooks (not owned; null for none), the
+  // queue and the track list it was loaded from.
+  void set_hooks(engine_hooks *hooks) { hooks_ = hooks; }
+  pbq::queue &queue() { return queue_; }
+  const std::string &tracks_json() const { return tracks_json_; }
 
  private:
   bool dispatch(std::string_view command, std::string_view args);
@@ -59,6 +82,7 @@ class session {
   void cmd_load(std::string_view args);
   void cmd_selftest();
   void cmd_help();
+  void engine(pbq::action what, double start_seconds = 0.0);
 
   std::ostream &out_;
   bool json_view_;
@@ -68,6 +92,7 @@ class session {
   std::optional<int64_t> sleep_left_;
   std::string last_resume_;
   int failures_ = 0;
+  engine_hooks *hooks_ = nullptr;
 };
 
 }  // namespace cli

@@ -74,6 +74,9 @@ packages=(g++ clang cmake make pkg-config libgtest-dev libgmock-dev libbenchmark
 # The language bindings: pytest, the JDK with JUnit (and gson, which reads the shared
 # behaviour table in the Java tests).
 packages+=(python3-pytest openjdk-17-jdk-headless junit4 libgoogle-gson-java)
+# pbq-play: GStreamer, its base plug-ins (playbin, the test tones, ALSA) and good
+# ones (WAV, scaletempo).
+packages+=(libgstreamer1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-alsa)
 
 missing=()
 for p in "${packages[@]}"; do

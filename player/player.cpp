@@ -1,0 +1,408 @@
+// pbq-play's wiring: queue answers, engine events and the clock.
+#include "player.h"
+
+#include <glib-unix.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <utility>
+
+#include "gapless.h"
+#include "media.h"
+#include "resume_file.h"
+#include "text.h"
+
+namespace player {
+
+namespace {
+
+constexpr guint k_tick_ms = 100;            // sleep timer, script waits
+constexpr int64_t k_save_every_ms = 5000;   // the resume document while playing
+
+}  // namespace
+
+std::string seconds_text(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f", seconds);
+  return text;
+}
+
+player::~player() {
+  if (input_watch_ != 0) g_source_remove(input_watch_);
+  if (loop_ != nullptr) g_main_loop_unref(loop_);
+}
+
+void player::say(const std::string &line) { out_ << line << "\n" << std::flush; }
+
+std::optional<cli::queue_state> player::state() {
+  pbq::result<std::string> doc = session_.queue().state_json();
+  if (!doc) return std::nullopt;
+  return cli::read_state(doc.value());
+}
+
+// ---- Hooks the session calls ---------------------------------------------------
+
+// Acted on once the command is over, so that its report comes first and the
+// engine never runs inside the session.
+void player::act(pbq::action what, double start_seconds) { pending_ = {what, start_seconds}; }
+
+double player::position() { return state_ == playback::stopped ? 0.0 : engine_.position(); }
+
+int64_t player::now() {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+// ---- Launch --------------------------------------------------------------------
+
+int player::run(const options &opt) {
+  if (!load(opt)) return exit_status_;
+  std::string error;
+  if (!engine_.open(opt.sink, &error)) {
+    std::fprintf(stderr, "pbq-play: %s\n", error.c_str());
+    return k_exit_output;
+  }
+  session_.set_hooks(this);
+  std::string dir = state_dir();
+  if (!dir.empty()) resume_path_ = resume_path(dir, opt.tracks_path);
+
+  loop_ = g_main_loop_new(nullptr, FALSE);
+  guint bus_watch = gst_bus_add_watch(engine_.bus(), on_bus, this);
+  interactive_ = isatty(STDIN_FILENO) != 0;
+  say("pbq-play " + std::string(pbq::version()) + ": " + opt.tracks_path + " through " + opt.sink + " audio");
+  if (interactive_) say("type help for the commands, quit to leave");
+
+  // Resumed or fresh, the queue is set before any command: commands already
+  // waiting on the input (a script) then apply before the first note plays, so
+  // that what is queued for gapless playback already follows them.
+  if (!opt.fresh && !resume_path_.empty()) {
+    restore_or_start(opt.start);
+  } else {
+    session_.report_state(session_.playing("play"));
+    act(pbq::action::play, 0.0);
+  }
+  read_input(true);
+  run_lines();
+  launching_ = false;
+  perform_pending();
+  after_change();
+  if (!input_closed_) {
+    GIOChannel *channel = g_io_channel_unix_new(STDIN_FILENO);
+    input_watch_ = g_io_add_watch(channel, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR), on_input, this);
+    g_io_channel_unref(channel);
+  }
+  g_timeout_add(k_tick_ms, on_tick, this);
+  g_unix_signal_add(SIGINT, on_signal, this);
+  g_unix_signal_add(SIGTERM, on_signal, this);
+  last_save_ms_ = now();
+
+  tick();  // an input that already ended with nothing to play stops here
+  if (!quitting_) g_main_loop_run(loop_);
+  // A run that could not play (no audio output) keeps the place saved before it.
+  if (exit_status_ == k_exit_ok && (state_ != playback::stopped || !finished_)) save_resume();
+  engine_.stop();
+  g_source_remove(bus_watch);
+  return exit_status_;
+}
+
+bool player::load(const options &opt) {
+  std::string error;
+  std::optional<std::string> tracks = cli::read_file(opt.tracks_path, &error);
+  if (!tracks) {
+    std::fprintf(stderr, "pbq-play: %s\n", error.c_str());
+    exit_status_ = k_exit_tracks;
+    return false;
+  }
+  if (!session_.open(std::move(*tracks), opt.start, &error)) {
+    std::fprintf(stderr, "pbq-play: %s is not a track list: %s\n", opt.tracks_path.c_str(), error.c_str());
+    exit_status_ = k_exit_tracks;
+    return false;
+  }
+  std::optional<cli::queue_state> s = state();
+  if (!s || s->queue.empty()) {
+    std::fprintf(stderr, "pbq-play: %s holds no track with an address\n", opt.tracks_path.c_str());
+    exit_status_ = k_exit_tracks;
+    return false;
+  }
+  base_dir_ = folder_of(opt.tracks_path);
+  return true;
+}
+
+// The resume document of the last run with this track list, if there is one: the
+// saved track is current again and playback starts where it stopped.
+void player::restore_or_start(int32_t start_index) {
+  std::string error;
+  std::optional<std::string> stored = access(resume_path_.c_str(), F_OK) == 0
+                                          ? cli::read_file(resume_path_, &error)
+                                          : std::nullopt;
+  if (!stored) {
+    session_.report_state(session_.playing("play"));
+    return act(pbq::action::play, 0.0);
+  }
+  pbq::queue relaunched;
+  pbq::result<pbq::resumed> r = relaunched.restore_resume_json(*stored, session_.tracks_json());
+  if (!r) {
+    say("the saved resume document cannot be used (" + r.error() + "): starting afresh");
+    session_.report_state(session_.playing("play"));
+    return act(pbq::action::play, 0.0);
+  }
+  if (!r.value().found) {
+    // Nothing to resume; the settings it held (repeat, shuffle, rate) stay.
+    pbq::status loaded = relaunched.set_tracks(session_.tracks_json(), start_index, 0);
+    if (!loaded) {
+      session_.report_state(session_.playing("play"));
+      return act(pbq::action::play, 0.0);
+    }
+    session_.queue() = std::move(relaunched);
+    session_.report_state(session_.playing("play"));
+    return act(pbq::action::play, 0.0);
+  }
+  session_.queue() = std::move(relaunched);
+  double at = r.value().position;
+  session_.report_state(session_.playing("resume") + " at " + cli::clock_text(at) + " (" + seconds_text(at) + " s)");
+  act(pbq::action::play, at);
+}
+
+// ---- Engine events -------------------------------------------------------------
+
+gboolean player::on_bus(GstBus *, GstMessage *message, gpointer self) {
+  auto *p = static_cast<player *>(self);
+  switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_EOS: p->on_end_of_stream(); break;
+    case GST_MESSAGE_STREAM_START: p->on_stream_start(); break;
+    case GST_MESSAGE_ERROR: p->on_error(message); break;
+    case GST_MESSAGE_ASYNC_DONE: p->engine_.on_async_done(); break;
+    default: break;
+  }
+  return TRUE;
+}
+
+void player::on_end_of_stream() {
+  if (state_ != playback::playing) return;
+  track_ended(engine_.take_queued());
+}
+
+void player::on_stream_start() {
+  if (engine_.first_start_after_play()) {
+    unplayable_in_a_row_ = 0;
+    return;
+  }
+  // Any later start is the file that "about-to-finish" queued: the previous one
+  // has just played to its end.
+  if (std::optional<follow_up> queued = engine_.take_queued()) track_ended(std::move(queued));
+}
+
+void player::on_error(GstMessage *message) {
+  GError *err = nullptr;
+  gchar *debug = nullptr;
+  gst_message_parse_error(message, &err, &debug);
+  std::string reason = err != nullptr ? err->message : "unknown error";
+  g_clear_error(&err);
+  g_free(debug);
+  if (engine_.from_output(message)) {
+    engine_.stop();
+    state_ = playback::stopped;
+    std::fprintf(stderr,
+                 "pbq-play: the audio output cannot be opened: %s\n"
+                 "pbq-play: on a machine without a sound device, --sink fake plays in silence\n",
+                 reason.c_str());
+    return quit(k_exit_output);
+  }
+  // A file that failed right after the gapless hand-over: the one before it ended.
+  if (std::optional<follow_up> queued = engine_.take_queued()) track_ended(std::move(queued));
+  engine_.stop();
+  state_ = playback::stopped;
+  std::optional<cli::queue_state> s = state();
+  const cli::track_info *track = s ? cli::current_track(*s) : nullptr;
+  say("cannot play #" + std::to_string(s ? s->current : -1) + " " + (track ? cli::describe(*track) : "?") + ": " +
+      reason + "; skipping");
+  if (skip_unplayable()) start_current(0.0);
+  after_change();
+  out_ << std::flush;
+}
+
+// The end of a track, told to the queue as the `ended` command so that the
+// answer is narrated as in pbq; `queued` is what already plays without a gap.
+void player::track_ended(std::optional<follow_up> queued) {
+  ends_seen_++;
+  switched_ = std::move(queued);
+  session_.run("ended");
+  perform_pending();
+  switched_.reset();
+  after_change();
+  out_ << std::flush;
+  check_wait();
+}
+
+// ---- What the engine does --------------------------------------------------------
+
+void player::perform_pending() {
+  if (launching_) return;  // the first track starts once the waiting commands ran
+  while (pending_) {
+    auto [what, start] = *pending_;
+    pending_.reset();
+    switch (what) {
+      case pbq::action::play:
+      case pbq::action::restart: {
+        std::optional<cli::queue_state> s = state();
+        const cli::track_info *track = s ? cli::current_track(*s) : nullptr;
+        if (switched_ && track != nullptr && switched_->index == s->current && switched_->url == track->url) {
+          // Already playing: the queue agrees with what was queued before the end.
+          say("  (no gap: #" + std::to_string(s->current) + " was queued before the end)");
+          state_ = playback::playing;
+          finished_ = false;
+          break;
+        }
+        if (switched_) {
+          say("  (#" + std::to_string(switched_->index) + " was queued before the end, but the queue now plays #" +
+              std::to_string(s ? s->current : -1) + ": switching)");
+        }
+        start_current(start);
+        break;
+      }
+      case pbq::action::none: stop(true); break;
+      case pbq::action::sleep: stop(false); break;
+    }
+  }
+}
+
+// Plays the current entry from `start_seconds`; an entry whose file cannot be
+// opened is skipped with the reason, as many times as it takes.
+void player::start_current(double start_seconds) {
+  while (true) {
+    std::optional<cli::queue_state> s = state();
+    const cli::track_info *track = s ? cli::current_track(*s) : nullptr;
+    if (track == nullptr) return stop(false);
+    media m = locate(track->url, base_dir_);
+    if (m.problem.empty()) {
+      engine_.play(m.uri, start_seconds);
+      state_ = playback::playing;
+      finished_ = false;
+      return;
+    }
+    say("cannot play #" + std::to_string(s->current) + " " + cli::describe(*track) + ": " + m.problem + "; skipping");
+    if (!skip_unplayable()) return;
+    start_seconds = 0.0;
+  }
+}
+
+// Moves past an entry that cannot be played; false when playback stops instead.
+bool player::skip_unplayable() {
+  std::optional<cli::queue_state> s = state();
+  unplayable_in_a_row_++;
+  if (!s || unplayable_in_a_row_ >= static_cast<int64_t>(s->queue.size())) {
+    say("stop: nothing left in the queue can be played");
+    unplayable_in_a_row_ = 0;
+    stop(false);
+    return false;
+  }
+  if (session_.queue().next() != pbq::action::play) {
+    session_.report_state("stop: the queue is over");
+    stop(true);
+    return false;
+  }
+  session_.report_state(session_.playing("play"));
+  return true;
+}
+
+void player::stop(bool queue_over) {
+  engine_.stop();
+  state_ = playback::stopped;
+  if (queue_over) {
+    // The album played to its end: the next launch starts it afresh.
+    finished_ = true;
+    if (!resume_path_.empty()) unlink(resume_path_.c_str());
+  } else {
+    save_resume();
+  }
+}
+
+// After anything that may have changed the queue: what follows the current entry
+// (for gapless playback) and the rate.
+void player::after_change() {
+  std::optional<cli::queue_state> s = state();
+  if (!s) return;
+  if (s->rate != applied_rate_) {
+    applied_rate_ = s->rate;
+    engine_.set_rate(s->rate);
+  }
+  std::optional<follow_up> next;
+  if (std::optional<int64_t> index = entry_after_end(*s)) {
+    const cli::track_info &track = s->queue[static_cast<size_t>(*index)];
+    media m = locate(track.url, base_dir_);
+    // A file that cannot be opened is not queued: the end of the stream then
+    // comes first, and the skipping says why.
+    if (m.problem.empty()) next = follow_up{*index, track.url, m.uri};
+  }
+  engine_.set_follow_up(std::move(next));
+}
+
+void player::check_wait() {
+  if (!waiting_) return;
+  bool done = state_ != playback::playing;
+  if (waiting_->position) done = done || engine_.position() >= *waiting_->position;
+  else done = done || ends_seen_ >= waiting_->ends;
+  if (!done) return;
+  waiting_.reset();
+  run_lines();
+  tick();
+}
+
+gboolean player::on_tick(gpointer self) {
+  static_cast<player *>(self)->tick();
+  return TRUE;
+}
+
+gboolean player::on_signal(gpointer self) {
+  static_cast<player *>(self)->quit(k_exit_ok);
+  return TRUE;
+}
+
+void player::tick() {
+  if (quitting_) return;
+  int64_t at = now();
+  // The timed sleep runs on the monotonic clock, whatever plays.
+  if (session_.queue().check_sleep_timer(at) == 0) {
+    if (state_ == playback::playing) {
+      engine_.pause();
+      state_ = playback::paused;
+      say("the sleep timer ran out: paused at " + seconds_text(engine_.position()) + " s (play resumes)");
+    } else {
+      say("the sleep timer ran out");
+    }
+    save_resume();
+    after_change();
+  }
+  if (state_ == playback::playing && at - last_save_ms_ >= k_save_every_ms) {
+    save_resume();
+    last_save_ms_ = at;
+  }
+  if (waiting_) return check_wait();
+  // A script that has ended with nothing playing any more: nothing can happen now.
+  if (input_closed_ && lines_.empty() && state_ != playback::playing) quit(exit_status_);
+}
+
+void player::save_resume() {
+  if (resume_path_.empty()) return;
+  double at = state_ == playback::stopped ? 0.0 : engine_.position();
+  pbq::result<std::string> doc = session_.queue().export_resume_json(at);
+  std::string error = doc ? std::string() : doc.error();
+  if (doc && write_atomically(resume_path_, doc.value(), &error)) return;
+  if (!resume_error_said_) say("cannot save the resume document: " + error);
+  resume_error_said_ = true;
+}
+
+void player::quit(int status) {
+  if (quitting_) return;
+  quitting_ = true;
+  exit_status_ = status;
+  waiting_.reset();
+  lines_.clear();
+  g_main_loop_quit(loop_);
+}
+
+}  // namespace player

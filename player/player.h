@@ -1,0 +1,122 @@
+// pbq-play's wiring of the queue to the engine: the session of the command-line
+// host runs the commands and narrates; this class turns its answers, the engine's
+// events (end of stream, the gapless hand-over, errors) and the clock into what
+// the engine does, and keeps the resume document on disk.
+#pragma once
+
+#include <glib.h>
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "engine.h"
+#include "session.h"
+
+namespace player {
+
+struct options {
+  std::string tracks_path;
+  std::string sink = "auto";
+  int32_t start = 0;
+  bool fresh = false;  // ignore the stored resume document
+  bool json = false;   // the state document after each command instead of the view
+};
+
+// "1.250": seconds with milliseconds, as the player prints positions.
+std::string seconds_text(double seconds);
+
+// Exit statuses of pbq-play.
+constexpr int k_exit_ok = 0;
+constexpr int k_exit_usage = 1;
+constexpr int k_exit_tracks = 2;  // the track list cannot be read or used
+constexpr int k_exit_output = 3;  // no audio output, or GStreamer lacks what it needs
+
+class player final : public cli::engine_hooks {
+ public:
+  player(std::ostream &out, bool json_view) : out_(out), session_(out, json_view) {}
+  player(const player &) = delete;
+  player &operator=(const player &) = delete;
+  ~player() override;
+
+  // Plays until `quit`, a signal, or the end of input with nothing playing.
+  int run(const options &opt);
+
+  void act(pbq::action what, double start_seconds) override;
+  double position() override;
+  int64_t now() override;
+  int64_t clock_rate() override { return 1000; }  // milliseconds
+
+ private:
+  enum class playback { stopped, playing, paused };
+  // A script waits: until the current entry has played some seconds, or until
+  // some more ends of tracks.
+  struct wait_for {
+    std::optional<double> position;
+    int64_t ends = 0;
+  };
+
+  bool load(const options &opt);
+  void restore_or_start(int32_t start_index);
+
+  // Engine events, from the bus watch.
+  static gboolean on_bus(GstBus *bus, GstMessage *message, gpointer self);
+  void on_end_of_stream();
+  void on_stream_start();
+  void on_error(GstMessage *message);
+  void track_ended(std::optional<follow_up> queued);
+
+  // Commands, from standard input.
+  static gboolean on_input(GIOChannel *channel, GIOCondition condition, gpointer self);
+  static gboolean on_tick(gpointer self);
+  static gboolean on_signal(gpointer self);
+  void read_input(bool backlog_only);
+  void run_lines();
+  void run_line(const std::string &line);
+  bool player_command(const std::string &command, const std::string &args);
+
+  // What the engine does.
+  void perform_pending();
+  void start_current(double start_seconds);
+  bool skip_unplayable();
+  void stop(bool queue_over);
+  void after_change();
+  void check_wait();
+  void tick();
+  void save_resume();
+  void quit(int status);
+  void say(const std::string &line);
+  std::optional<cli::queue_state> state();
+
+  std::ostream &out_;
+  cli::session session_;
+  engine engine_;
+  GMainLoop *loop_ = nullptr;
+  bool quitting_ = false;
+  int exit_status_ = k_exit_ok;
+
+  std::string base_dir_;     // the track list's folder: relative addresses count from it
+  std::string resume_path_;  // empty: resume is not kept
+  bool resume_error_said_ = false;
+  bool finished_ = false;    // the queue played to its end: nothing to resume
+
+  playback state_ = playback::stopped;
+  bool launching_ = true;  // running the commands that waited at launch
+  std::optional<std::pair<pbq::action, double>> pending_;
+  std::optional<follow_up> switched_;  // set while the end of a gapless hand-over is told
+  int64_t unplayable_in_a_row_ = 0;
+  double applied_rate_ = 1.0;
+  int64_t ends_seen_ = 0;
+  int64_t last_save_ms_ = 0;
+
+  std::string input_;
+  std::deque<std::string> lines_;
+  bool input_closed_ = false;
+  bool interactive_ = false;
+  guint input_watch_ = 0;
+  std::optional<wait_for> waiting_;
+};
+
+}  // namespace player

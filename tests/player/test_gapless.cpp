@@ -1,0 +1,97 @@
+// The gapless choice, read from the state document before the end of a track,
+// against what pbq_on_track_ended then does, in every repeat and sleep mode and at
+// every place in the queue.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "gapless.h"
+#include "pbq.hpp"
+#include "view.h"
+
+namespace {
+
+std::string album(int count) {
+  std::string json = "[";
+  for (int i = 0; i < count; i++) {
+    json += (i > 0 ? "," : "") + std::string("{\"streamURL\":\"") + std::to_string(i) + ".wav\"}";
+  }
+  return json + "]";
+}
+
+cli::queue_state read(const pbq::queue &q) {
+  std::optional<cli::queue_state> s = cli::read_state(q.state_json().value());
+  EXPECT_TRUE(s.has_value());
+  return s.value_or(cli::queue_state{});
+}
+
+TEST(Gapless, ChoiceAgreesWithTheEndOfTrack) {
+  const pbq::repeat_mode repeats[] = {pbq::repeat_mode::off, pbq::repeat_mode::all, pbq::repeat_mode::one};
+  const pbq::sleep_mode sleeps[] = {pbq::sleep_mode::off, pbq::sleep_mode::timer, pbq::sleep_mode::end_of_track};
+  int checked = 0;
+  for (int count : {1, 2, 4}) {
+    for (int current = 0; current < count; current++) {
+      for (pbq::repeat_mode repeat : repeats) {
+        for (pbq::sleep_mode sleep : sleeps) {
+          for (bool shuffled : {false, true}) {
+            SCOPED_TRACE("count " + std::to_string(count) + ", current " + std::to_string(current) + ", repeat " +
+                         std::to_string(static_cast<int>(repeat)) + ", sleep " +
+                         std::to_string(static_cast<int>(sleep)) + (shuffled ? ", shuffled" : ""));
+            pbq::queue q;
+            ASSERT_TRUE(q.set_tracks(album(count), current));
+            if (shuffled) {
+              ASSERT_TRUE(q.set_shuffle(true, 99));
+            }
+            ASSERT_TRUE(q.set_repeat(repeat));
+            ASSERT_TRUE(q.set_sleep_timer(sleep, 600, 1000));
+            cli::queue_state before = read(q);
+            std::optional<int64_t> choice = player::entry_after_end(before);
+
+            pbq::action answer = q.track_ended();
+            cli::queue_state after = read(q);
+            switch (answer) {
+              case pbq::action::play:
+                ASSERT_TRUE(choice.has_value());
+                EXPECT_EQ(*choice, after.current);
+                break;
+              case pbq::action::restart:
+                ASSERT_TRUE(choice.has_value());
+                EXPECT_EQ(*choice, before.current);
+                EXPECT_EQ(after.current, before.current);
+                break;
+              case pbq::action::none:
+              case pbq::action::sleep:
+                EXPECT_FALSE(choice.has_value()) << "queued #" << *choice << " but the queue stops";
+                break;
+            }
+            checked++;
+          }
+        }
+      }
+    }
+  }
+  EXPECT_EQ(checked, 7 * 3 * 3 * 2);
+}
+
+TEST(Gapless, NothingWithoutACurrentEntry) {
+  pbq::queue empty;
+  EXPECT_FALSE(player::entry_after_end(read(empty)).has_value());
+  ASSERT_TRUE(empty.set_repeat(pbq::repeat_mode::one));
+  EXPECT_FALSE(player::entry_after_end(read(empty)).has_value());
+}
+
+// An edit of up next changes the choice at once: the new entry is what follows.
+TEST(Gapless, FollowsEditsOfUpNext) {
+  pbq::queue q;
+  ASSERT_TRUE(q.set_tracks(album(3), 0));
+  EXPECT_EQ(player::entry_after_end(read(q)), std::optional<int64_t>(1));
+  ASSERT_TRUE(q.play_next("{\"streamURL\":\"new.wav\"}"));
+  cli::queue_state s = read(q);
+  ASSERT_EQ(player::entry_after_end(s), std::optional<int64_t>(1));
+  EXPECT_EQ(s.queue[1].url, "new.wav");
+  ASSERT_TRUE(q.jump(3));
+  EXPECT_FALSE(player::entry_after_end(read(q)).has_value());
+}
+
+}  // namespace

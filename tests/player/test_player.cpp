@@ -1,0 +1,308 @@
+// pbq-play run as a user runs it, headless (the silent output runs on the clock
+// like a sound card), on an album of short test tones that the test makes. Time
+// is driven through the player's own position and track ends (`until`), never
+// through sleeps of the test.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#ifndef PBQ_PLAY
+#error "PBQ_PLAY must name the built pbq-play"
+#endif
+#ifndef PBQ_MAKE_ALBUM
+#error "PBQ_MAKE_ALBUM must name the built pbq-make-album"
+#endif
+
+namespace {
+
+struct run_result {
+  int status = -1;  // exit status; 128 + n when killed by signal n
+  std::string output;
+};
+
+std::string shell_quoted(const std::string &text) { return "'" + text + "'"; }
+
+std::string read_text(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Each of `lines` occurs in `output`, in this order.
+testing::AssertionResult in_order(const std::string &output, const std::vector<std::string> &lines) {
+  size_t at = 0;
+  for (const std::string &line : lines) {
+    size_t found = output.find(line, at);
+    if (found == std::string::npos) {
+      return testing::AssertionFailure() << "missing (in order): " << line << "\n--- output ---\n" << output;
+    }
+    at = found + line.size();
+  }
+  return testing::AssertionSuccess();
+}
+
+class Player : public testing::Test {
+ protected:
+  // The albums of every test, tones 01.wav, 02.wav, ...: three of half a second;
+  // three of two seconds for the commands given at a place in a track, so that a
+  // busy machine cannot push them past its end; two of three and a half seconds,
+  // long enough for the previous button to restart a track.
+  static void SetUpTestSuite() {
+    std::string pattern = testing::TempDir() + "pbq_play_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    album_dir_ = new std::string(pattern);
+    std::string make = shell_quoted(PBQ_MAKE_ALBUM) + " " + shell_quoted(*album_dir_);
+    ASSERT_EQ(std::system((make + " 3 0.5 >/dev/null").c_str()), 0);
+    ASSERT_EQ(std::system((make + "/long 3 2 >/dev/null").c_str()), 0);
+    ASSERT_EQ(std::system((make + "/slow 2 3.5 >/dev/null").c_str()), 0);
+  }
+  static void TearDownTestSuite() {
+    std::system(("rm -rf " + shell_quoted(*album_dir_)).c_str());
+    delete album_dir_;
+  }
+
+  void SetUp() override {
+    std::string pattern = testing::TempDir() + "pbq_play_state_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    state_dir_ = pattern;
+  }
+  void TearDown() override { std::system(("rm -rf " + shell_quoted(state_dir_)).c_str()); }
+
+  std::string album() const { return *album_dir_ + "/album.json"; }
+  std::string long_album() const { return *album_dir_ + "/long/album.json"; }
+
+  std::string file(const std::string &name, const std::string &content) {
+    std::string path = state_dir_ + "/" + name;
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+  }
+
+  // Runs pbq-play with `args`, `script` on standard input, its own state folder,
+  // both output streams captured. A run that hangs is ended after a minute.
+  run_result run(const std::string &args, const std::string &script, const std::string &env = "") {
+    std::string in = file("script.txt", script);
+    std::string command = "XDG_STATE_HOME=" + shell_quoted(state_dir_) + " " + env + " timeout -s KILL 60 " +
+                          shell_quoted(PBQ_PLAY) + " " + args + " < " + shell_quoted(in) + " 2>&1";
+    run_result r;
+    FILE *pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return r;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) r.output.append(buffer, n);
+    int raw = pclose(pipe);
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    return r;
+  }
+
+  // The resume documents the player left in its state folder.
+  std::vector<std::string> resume_files() {
+    std::vector<std::string> names;
+    FILE *pipe = popen(("ls -A " + shell_quoted(state_dir_ + "/pbq") + " 2>/dev/null").c_str(), "r");
+    char line[512];
+    while (pipe != nullptr && fgets(line, sizeof line, pipe) != nullptr) {
+      std::string name(line);
+      if (!name.empty() && name.back() == '\n') name.pop_back();
+      names.push_back(name);
+    }
+    if (pipe != nullptr) pclose(pipe);
+    return names;
+  }
+
+  static std::string *album_dir_;
+  std::string state_dir_;
+};
+
+std::string *Player::album_dir_ = nullptr;
+
+// What the queue says, heard through a real engine: the order of tracks and the
+// way playback stops, for each mode a user sets while it plays.
+struct scripted_case {
+  const char *name;
+  const char *album;  // "" for the half-second tones, "long/" or "slow/"
+  std::string script;
+  std::vector<std::string> expected;  // in this order
+  std::vector<std::string> absent;
+};
+
+TEST_F(Player, PlaysAsTheQueueSays) {
+  const scripted_case cases[] = {
+      {"plays through in order, each track handed over without a gap", "",
+       "",
+       {"play #0 Tone 1", "play #1 Tone 2", "(no gap: #1 was queued before the end)", "play #2 Tone 3",
+        "(no gap: #2 was queued before the end)", "stop: the queue is over"},
+       {"cannot play", "switching"}},
+      {"at twice the rate, pitch kept, the order is the same", "",
+       "rate 2\n",
+       {"rate 2.00x", "play #1 Tone 2", "play #2 Tone 3", "stop: the queue is over"},
+       {"cannot play", "switching"}},
+      {"repeat one replays the same track", "",
+       "repeat one\nuntil ended 2\nquit\n",
+       {"replay #0 Tone 1", "(no gap: #0 was queued", "replay #0 Tone 1", "> quit"},
+       {"play #1", "switching"}},
+      {"repeat all wraps to the first track", "",
+       "repeat all\nuntil ended 3\nquit\n",
+       {"play #1 Tone 2", "play #2 Tone 3", "play #0 Tone 1", "(no gap: #0 was queued before the end)", "> quit"},
+       {"switching", "the queue is over"}},
+      {"the end-of-track sleep stops after the current track", "",
+       "sleep end\n",
+       {"stop and go to sleep: the end-of-track sleep timer ran out"},
+       {"play #1", "(no gap"}},
+      {"the end-of-track sleep wins over repeat one", "",
+       "repeat one\nsleep end\n",
+       {"stop and go to sleep"},
+       {"replay", "(no gap"}},
+      {"a timed sleep pauses playback, whatever the queue holds", "",
+       "repeat all\nsleep 1\n",
+       {"sleep in 0:01", "the sleep timer ran out: paused at"},
+       {"the queue is over"}},
+      {"a shuffled queue plays in its own order, handed over without a gap", "",
+       "shuffle on 5\nuntil ended 2\nquit\n",
+       {"shuffle on", "(no gap: #1 was queued before the end)", "(no gap: #2 was queued before the end)"},
+       {"switching"}},
+      {"next while playing moves on at once", "long/",
+       "until 0.1\nnext\nuntil ended\nquit\n",
+       {"> next", "play #1 Tone 2", "play #2 Tone 3"},
+       {"cannot play"}},
+      {"previous early in a track plays the entry before", "long/",
+       "jump 1\nuntil 0.2\nprev\nuntil ended\nquit\n",
+       {"> prev", "play #0 Tone 1", "play #1 Tone 2"},
+       {"restart"}},
+      {"removing the next entry while playing: it never plays", "long/",
+       "until 0.2\nremove 0\nuntil ended\nquit\n",
+       {"> remove 0", "play #1 Tone 3"},
+       {"play #1 Tone 2"}},
+      {"moving and clearing up next while playing", "long/",
+       "until 0.2\nmove 1 0\nuntil ended\nclear\nuntil ended\nquit\n",
+       {"> move 1 0", "play #1 Tone 3", "> clear", "stop: the queue is over"},
+       {"play #2"}},
+      {"previous after three seconds restarts the track", "slow/",
+       "jump 1\nuntil 3.2\nprev\nstatus\nquit\n",
+       {"> prev", "restart #1 Tone 2", "playing #1 Tone 2"},
+       {"> prev\nplay #0"}},
+      {"jump while playing plays the chosen entry", "long/",
+       "until 0.1\njump 2\nuntil ended\nquit\n",
+       {"> jump 2", "play #2 Tone 3", "stop: the queue is over"},
+       {"play #1"}},
+  };
+  for (const scripted_case &c : cases) {
+    SCOPED_TRACE(c.name);
+    run_result r = run("--sink fake --fresh " + shell_quoted(*album_dir_ + "/" + c.album + "album.json"), c.script);
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_TRUE(in_order(r.output, c.expected));
+    for (const std::string &text : c.absent) {
+      EXPECT_EQ(r.output.find(text), std::string::npos) << "unexpected: " << text << "\n" << r.output;
+    }
+  }
+}
+
+// Half speed holds from track to track: three tracks of half a second take about
+// three seconds (1.5 at the normal rate, 2 if only the first track were slowed).
+// Only a lower bound: a busy machine can make the run longer, never shorter.
+TEST_F(Player, TheRateHoldsFromTrackToTrack) {
+  auto start = std::chrono::steady_clock::now();
+  run_result r = run("--sink fake --fresh " + shell_quoted(album()), "rate 0.5\n");
+  auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(in_order(r.output, {"rate 0.50x", "play #1", "play #2", "stop: the queue is over"}));
+  EXPECT_GE(elapsed, 2.6) << r.output;
+}
+
+// A queue edit after the engine already took the next file: at the end the
+// player hears what the queue really says and plays that instead.
+TEST_F(Player, AnEditAfterTheHandOverIsHonoured) {
+  std::string extra = "{\"streamURL\":\"03.wav\",\"title\":\"Added\"}";
+  run_result r = run("--sink fake --fresh " + shell_quoted(long_album()), "until 0.2\nplaynext " + extra + "\nuntil ended\nquit\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(in_order(r.output, {"> playnext", "play #1 Added"})) << r.output;
+  // Either the edit came before the hand-over (no gap) or after it (switching);
+  // never the track that the edit displaced.
+  EXPECT_EQ(r.output.find("play #1 Tone 2"), std::string::npos) << r.output;
+}
+
+TEST_F(Player, ResumesWhereItWasQuit) {
+  run_result first = run("--sink fake --start 1 " + shell_quoted(long_album()), "until 0.25\nquit\n");
+  ASSERT_EQ(first.status, 0) << first.output;
+  std::vector<std::string> files = resume_files();
+  ASSERT_EQ(files.size(), 1u) << "only the document, no temporary file left";
+  std::string saved = read_text(state_dir_ + "/pbq/" + files[0]);
+  EXPECT_NE(saved.find("\"lastTrackURL\":\"02.wav\""), std::string::npos) << saved;
+  size_t at = saved.find("\"lastTrackTime\":");
+  ASSERT_NE(at, std::string::npos);
+  double position = std::strtod(saved.c_str() + at + 16, nullptr);
+  EXPECT_GE(position, 0.25);
+  EXPECT_LT(position, 2.0);
+
+  // The relaunch with the same list: the same track, from the same place.
+  char expected[64];
+  std::snprintf(expected, sizeof expected, "(%.3f s)", position);
+  run_result second = run("--sink fake " + shell_quoted(long_album()), "until ended\nquit\n");
+  EXPECT_EQ(second.status, 0);
+  EXPECT_TRUE(in_order(second.output, {"resume #1 Tone 2", expected, "play #2 Tone 3"}));
+  EXPECT_EQ(second.output.find("play #0"), std::string::npos) << second.output;
+
+  // Played to the end, the album starts afresh next time.
+  run_result third = run("--sink fake " + shell_quoted(long_album()), "");
+  EXPECT_TRUE(in_order(third.output, {"resume #2 Tone 3", "stop: the queue is over"}));
+  EXPECT_TRUE(resume_files().empty());
+  run_result fourth = run("--sink fake " + shell_quoted(long_album()), "quit\n");
+  EXPECT_TRUE(in_order(fourth.output, {"play #0 Tone 1"}));
+}
+
+TEST_F(Player, SkipsWhatCannotBePlayed) {
+  std::string noise = file("noise.wav", "this is not audio\n");
+  std::string list = "[{\"streamURL\":\"" + *album_dir_ + "/01.wav\",\"title\":\"First\"},"
+                     "{\"streamURL\":\"missing.wav\",\"title\":\"Missing\"},"
+                     "{\"streamURL\":\"" + noise + "\",\"title\":\"Noise\"},"
+                     "{\"streamURL\":\"file://" + *album_dir_ + "/03.wav\",\"title\":\"Last\"}]";
+  run_result r = run("--sink fake --fresh " + shell_quoted(file("list.json", list)), "");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(in_order(r.output, {"play #0 First", "cannot play #1 Missing", "file not found", "skipping",
+                                  "play #2 Noise", "cannot play #2 Noise", "skipping", "play #3 Last",
+                                  "stop: the queue is over"}));
+  EXPECT_EQ(r.output.find("cannot play #3"), std::string::npos) << r.output;
+
+  // Nothing playable at all, even under repeat all: it stops instead of going round.
+  run_result none = run("--sink fake --fresh " + shell_quoted(file("none.json", "[{\"streamURL\":\"a.wav\"},{\"streamURL\":\"b.wav\"}]")),
+                        "repeat all\n");
+  EXPECT_EQ(none.status, 0);
+  EXPECT_TRUE(in_order(none.output, {"cannot play #0", "cannot play #1", "nothing left in the queue can be played"}));
+}
+
+TEST_F(Player, RefusesWhatItCannotUse) {
+  struct refusal {
+    const char *name;
+    std::string args;
+    std::string env;
+    int status;
+    std::string message;
+  };
+  const refusal cases[] = {
+      {"a track list that does not parse", "--sink fake " + shell_quoted(file("bad.json", "[{\"streamURL\": ")), "", 2,
+       "is not a track list: invalid tracks json"},
+      {"a track list with no track", "--sink fake " + shell_quoted(file("empty.json", "[1, {}]")), "", 2,
+       "holds no track"},
+      {"a track list that is not there", "--sink fake " + shell_quoted(state_dir_ + "/nothing.json"), "", 2, "nothing.json"},
+      {"an output GStreamer does not have", "--sink nosuchoutput " + shell_quoted(album()), "", 3,
+       "no audio output named \"nosuchoutput\""},
+      // An ALSA with no device configured, whatever the machine has.
+      {"no audio device", "--sink alsa --fresh " + shell_quoted(album()),
+       "ALSA_CONFIG_PATH=" + shell_quoted(file("alsa.conf", "")), 3, "--sink fake plays in silence"},
+      {"no track list named", "--sink fake", "", 1, "usage: pbq-play"},
+  };
+  for (const refusal &c : cases) {
+    SCOPED_TRACE(c.name);
+    run_result r = run(c.args, "", c.env);
+    EXPECT_EQ(r.status, c.status) << r.output;
+    EXPECT_NE(r.output.find(c.message), std::string::npos) << r.output;
+  }
+}
+
+}  // namespace
