@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 # No "Entering directory" lines from the builds below.
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps build run package test-release-builds test test-bindings bench-bindings test-release test-asan test-tsan test-valgrind bench fuzz fuzz-build clean
+.PHONY: all deps build run package test-release-builds test-fuzz test test-bindings bench-bindings test-release test-asan test-tsan test-valgrind bench fuzz fuzz-build clean
 
 all: build
 
@@ -66,6 +66,10 @@ fuzz-build: deps
 fuzz: fuzz-build
 	@./fuzz/run.sh $(FUZZ_SECONDS)
 
+# The short run of every target that each `make test` makes: half a minute each.
+test-fuzz: fuzz-build
+	@./fuzz/run.sh 30
+
 # Line and branch coverage of src/ under every test (gcc --coverage, gcovr): an HTML
 # report in build/coverage/html, a summary, and a failure below scripts/coverage-floor.
 .PHONY: coverage
@@ -84,7 +88,7 @@ test-release-builds: deps
 	  -DCMAKE_BUILD_TYPE=Release -DPBQ_WERROR=ON >/dev/null
 	@cmake --build build/clang-release -j $(JOBS)
 
-test: test-release test-asan test-tsan test-valgrind fuzz coverage test-release-builds test-bindings
+test: test-release test-asan test-tsan test-valgrind test-fuzz coverage test-release-builds test-bindings
 
 bench: deps
 	@cmake --preset bench >/dev/null
