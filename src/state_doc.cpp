@@ -11,8 +11,16 @@ namespace {
 constexpr uint64_t k_head_bound = 160 + 5 * k_max_number_text;
 
 // How far ahead in play order the records, then their strings, are fetched.
-constexpr uint64_t k_record_lookahead = 8;
-constexpr uint64_t k_string_lookahead = 4;
+constexpr uint64_t k_record_lookahead = 16;
+constexpr uint64_t k_string_lookahead = 8;
+
+// The four strings of a record; a loaded record's lie together in the text.
+void prefetch_strings(const track_rec &rec) {
+  __builtin_prefetch(rec.stream_url);
+  __builtin_prefetch(rec.title);
+  __builtin_prefetch(rec.artist);
+  if (rec.artwork_url != nullptr) __builtin_prefetch(rec.artwork_url);
+}
 
 char *put_bool(char *out, bool value) { return value ? put_literal(out, "true") : put_literal(out, "false"); }
 
@@ -76,7 +84,7 @@ extern "C" char *pbq_state_json(const pbq_queue *q) {
   for (uint64_t i = 0; i < count; i++) {
     // A shuffled queue visits the pool out of order: fetch ahead of the walk.
     if (i + k_record_lookahead < count) __builtin_prefetch(&recs[queue_id(queue, i + k_record_lookahead)]);
-    if (i + k_string_lookahead < count) __builtin_prefetch(recs[queue_id(queue, i + k_string_lookahead)].stream_url);
+    if (i + k_string_lookahead < count) prefetch_strings(recs[queue_id(queue, i + k_string_lookahead)]);
     const track_rec &rec = record_at(q, queue_id(queue, i));
     if (!ensure_room(&text, &end, &at, record_text_bound(rec) + 4)) {
       free(text);

@@ -36,11 +36,10 @@ url_slot *probe(const pbq_queue *q, const url_slot *slots, uint64_t capacity, ui
   }
 }
 
-// Puts tracks[position] into `slots` unless its URL is there: the first occurrence
-// stays, as the add rule and shuffle off want.
-void insert_into(const pbq_queue *q, url_slot *slots, uint64_t capacity, uint64_t position) {
+// Puts tracks[position], whose URL hashes to `hash`, into `slots` unless its URL is
+// there: the first occurrence stays, as the add rule and shuffle off want.
+void insert_into(const pbq_queue *q, url_slot *slots, uint64_t capacity, uint64_t position, uint64_t hash) {
   const track_rec &rec = tracks_entry(q, position);
-  uint64_t hash = url_hash(rec.stream_url, rec.stream_url_len);
   url_slot *slot = probe(q, slots, capacity, hash, rec.stream_url, rec.stream_url_len);
   if (slot->position_plus_one != 0) return;
   slot->position_plus_one = static_cast<uint32_t>(position + 1);
@@ -74,7 +73,19 @@ int index_prepare_insert(pbq_queue *q) {
   uint64_t capacity = capacity_for(needed);
   auto *slots = static_cast<url_slot *>(calloc(capacity, sizeof(url_slot)));
   if (slots == nullptr) return -1;
-  for (uint64_t i = 0; i < q->tracks.count; i++) insert_into(q, slots, capacity, i);
+  // In batches: the hashes first, fetching each one's slot, then the insertions, so
+  // that the table's cache misses overlap instead of following one another.
+  constexpr uint64_t k_batch = 32;
+  uint64_t hashes[k_batch];
+  for (uint64_t start = 0; start < q->tracks.count; start += k_batch) {
+    uint64_t n = q->tracks.count - start < k_batch ? q->tracks.count - start : k_batch;
+    for (uint64_t k = 0; k < n; k++) {
+      const track_rec &rec = tracks_entry(q, start + k);
+      hashes[k] = url_hash(rec.stream_url, rec.stream_url_len);
+      __builtin_prefetch(&slots[home_slot(hashes[k], capacity)]);
+    }
+    for (uint64_t k = 0; k < n; k++) insert_into(q, slots, capacity, start + k, hashes[k]);
+  }
   free(index->slots);
   index->slots = slots;
   index->capacity = capacity;
@@ -84,7 +95,8 @@ int index_prepare_insert(pbq_queue *q) {
 void index_insert(pbq_queue *q, uint64_t position) {
   if (q->index.slots == nullptr) return;
   assert(!too_full(position + 1, q->index.capacity));
-  insert_into(q, q->index.slots, q->index.capacity, position);
+  const track_rec &rec = tracks_entry(q, position);
+  insert_into(q, q->index.slots, q->index.capacity, position, url_hash(rec.stream_url, rec.stream_url_len));
 }
 
 void index_free(url_index *index) {
