@@ -13,8 +13,8 @@ RATIOS = [
     ("state document, source order / write", "BM_StateJson/{n}/0", "BM_WriteFloor/{n}/0", 0.8),
     ("state document, shuffled / write", "BM_StateJson/{n}/1", "BM_WriteFloor/{n}/1", 1.3),
     ("shuffle off / parse", "BM_ShuffleOff/{n}/manual_time", "BM_Parse/{n}", 0.1),
-    ("destroy / parse", "BM_Destroy/{n}/manual_time", "BM_Parse/{n}", 0.05),
-    ("first add after a load / parse", "BM_FirstAddAfterLoad/{n}/manual_time", "BM_Parse/{n}", 0.5),
+    ("destroy / parse", "BM_Destroy/{n}/iterations:20/manual_time", "BM_Parse/{n}", 0.05),
+    ("first add after a load / parse", "BM_FirstAddAfterLoad/{n}/iterations:20/manual_time", "BM_Parse/{n}", 0.5),
 ]
 ABSOLUTE = [
     ("add or play next, current first (us)", "BM_AddWithCurrent/{n}/0/manual_time", 20.0),
