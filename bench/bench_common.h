@@ -26,8 +26,8 @@ inline std::string typical_tracks_json(int n) {
 
 // One track to add, with a URL no loaded track has.
 inline std::string extra_track_json(int i) {
-  return "{\"streamURL\":\"https://media.example/extra/" + std::to_string(i) +
-         ".m4a\",\"title\":\"Extra\",\"artist\":\"Someone\",\"duration\":200.5}";
+  std::string out = "{\"streamURL\":\"https://media.example/extra/";
+  return out.append(std::to_string(i)).append(".m4a\",\"title\":\"Extra\",\"artist\":\"Someone\",\"duration\":200.5}");
 }
 
 // Every block comes from the main heap and stays mapped once freed: no side pays

@@ -12,6 +12,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
 namespace player {
 
 namespace {
@@ -29,14 +32,7 @@ bool make_dirs(const std::string &dir, std::string *error) {
   return true;
 }
 
-uint64_t fnv1a(std::string_view text) {
-  uint64_t h = 14695981039346656037ull;
-  for (unsigned char c : text) {
-    h ^= c;
-    h *= 1099511628211ull;
-  }
-  return h;
-}
+uint64_t name_hash(std::string_view text) { return XXH3_64bits(text.data(), text.size()); }
 
 }  // namespace
 
@@ -52,7 +48,7 @@ std::string resume_path(const std::string &dir, const std::string &tracks_path) 
   char resolved[PATH_MAX];
   std::string key = realpath(tracks_path.c_str(), resolved) != nullptr ? resolved : tracks_path;
   char name[64];
-  std::snprintf(name, sizeof name, "resume-%016llx.json", static_cast<unsigned long long>(fnv1a(key)));
+  std::snprintf(name, sizeof name, "resume-%016llx.json", static_cast<unsigned long long>(name_hash(key)));
   return dir + name;
 }
 
