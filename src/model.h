@@ -159,6 +159,10 @@ void store_free(track_store *store);
 // `rec` unchanged when memory ran out.
 [[nodiscard]] int own_strings(track_rec *rec);
 
+// The list growth rule: from `capacity`, 16 when it is 0, else doubled until `needed`
+// fits.
+uint64_t grown_capacity(uint64_t capacity, uint64_t needed);
+
 // Makes room for `needed` ids: capacities run 16, 32, 64, ... Returns 0, or -1 with
 // the list unchanged when memory runs out or `needed` exceeds k_max_list_count.
 [[nodiscard]] int id_list_reserve(id_list *list, uint64_t needed);

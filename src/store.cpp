@@ -4,14 +4,13 @@
 
 #include "model.h"
 
-namespace {
-
-// Capacities run 16, 32, 64, ... until `needed` fits.
 uint64_t grown_capacity(uint64_t capacity, uint64_t needed) {
   uint64_t grown = capacity == 0 ? k_first_capacity : capacity * 2;
   while (grown < needed) grown *= 2;
   return grown;
 }
+
+namespace {
 
 void free_owned(track_rec *rec) {
   if ((rec->flags & rec_owns_strings) != 0) free(const_cast<char *>(rec->stream_url));
