@@ -2,6 +2,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "documents.h"
 
@@ -84,11 +85,13 @@ char *put_real(char *out, double value) {
   // them out: positional from 1e-6 up to 1e21, exponent notation outside.
   char sci[32];
   std::to_chars_result r = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific);
+  // The scientific form always carries its exponent: "d.ddde+XX".
+  const char *at = static_cast<const char *>(memchr(sci, 'e', static_cast<size_t>(r.ptr - sci)));
+  assert(at != nullptr);
   char digits[20];
   int count = 0;
-  const char *at = sci;
-  for (; at < r.ptr && *at != 'e'; at++) {
-    if (*at != '.') digits[count++] = *at;
+  for (const char *c = sci; c < at; c++) {
+    if (*c != '.') digits[count++] = *c;
   }
   int exponent = 0;
   std::from_chars(at + 1 + (at[1] == '+' ? 1 : 0), r.ptr, exponent);

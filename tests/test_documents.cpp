@@ -74,7 +74,8 @@ TEST(JsonText, RealsMatchYyjson) {
                             1e-7,    1e-6,     1.5e-6,  9.99e-7, 1e21,      9.99e20,   1e22,     DBL_MAX,
                             0x1p53,  0x1p53 + 2, 9007199254740993.0, 123456789012345678.0, 1e16, 1e17,
                             static_cast<double>(1.1f), static_cast<double>(0.5f), 2.0, 215.493, 4294967296.0,
-                            18446744073709551615.0, 1e300, 2.5e-5, 0.000001, 12345678901234567890.0};
+                            18446744073709551615.0, 1e300, 2.5e-5, 0.000001, 12345678901234567890.0,
+                            -0.0, -1.0, -83.5, -1e-7, -5e-324, -DBL_MAX, -1e21};
   char buf[k_max_number_text];
   for (double v : awkward) {
     SCOPED_TRACE(v);
@@ -82,12 +83,13 @@ TEST(JsonText, RealsMatchYyjson) {
     ASSERT_LE(end - buf, static_cast<std::ptrdiff_t>(k_max_number_text));
     EXPECT_EQ(std::string(buf, end), oracle::real_text(v));
   }
-  // Random bit patterns and random decimal fractions, the two shapes durations take.
+  // Random bit patterns of either sign and random decimal fractions, the two shapes
+  // durations take.
   std::mt19937_64 rng(20261210);
   for (int i = 0; i < 200000; i++) {
     double v;
     if (i % 2 == 0) {
-      uint64_t bits = rng() & ~(uint64_t{1} << 63);
+      uint64_t bits = rng();
       memcpy(&v, &bits, sizeof v);
       if (!std::isfinite(v)) continue;
     } else {
@@ -264,6 +266,21 @@ TEST(StateDocument, MatchesYyjsonOverRandomQueues) {
       }
     }
   }
+}
+
+// The text block is sized from a bound the store keeps; should that bound ever fall
+// short, the writer grows the block instead of writing past it. Every short bound,
+// down to none at all, still gives the whole document.
+TEST(StateDocument, ShortStoredBoundStillGivesTheWholeText) {
+  fixtures::handle h = fixtures::loaded(fixtures::k_five_tracks, 2, true, 7);
+  ASSERT_EQ(pbq_play_next_json(h.get(), R"({"streamURL":"say \"hi\"","title":"\u0001"})"), 0);
+  const std::string expected = oracle::state_text(h.get());
+  const uint64_t true_bound = h->store.live_text_bound;
+  for (uint64_t bound = 0; bound <= true_bound; bound++) {
+    h->store.live_text_bound = bound;
+    ASSERT_EQ(state_text(h.get()), expected) << "bound " << bound;
+  }
+  h->store.live_text_bound = true_bound;
 }
 
 TEST(StateDocument, TextDoesNotChangeWithTheHandle) {

@@ -80,6 +80,19 @@ TEST(PlayQueue, RandomEditsAgreeWithAVector) {
   }
 }
 
+// Assigning nothing gives an empty queue that takes an insert like any other.
+TEST(PlayQueue, AssigningNothingLeavesAnEmptyQueue) {
+  play_queue q{};
+  ASSERT_EQ(queue_assign(&q, nullptr, 0), 0);
+  EXPECT_EQ(q.count, 0u);
+  EXPECT_EQ(q.ids, nullptr);
+  ASSERT_EQ(queue_reserve_one(&q), 0);
+  queue_insert(&q, 0, 7);
+  EXPECT_EQ(q.count, 1u);
+  EXPECT_EQ(queue_id(q, 0), 7u);
+  queue_free(&q);
+}
+
 // Inserting where the last insertion was moves nothing: the gap stays there.
 TEST(PlayQueue, RepeatedPlayNextKeepsTheGapInPlace) {
   std::vector<uint32_t> ids(10000);

@@ -10,6 +10,7 @@
 #include <limits>
 #include <string>
 
+#include "engine.h"
 #include "fixtures.h"
 
 namespace {
@@ -237,6 +238,18 @@ TEST(SleepTimer, ReArmingReplacesTheDeadline) {
   ASSERT_EQ(pbq_set_sleep_timer(h.get(), 1, 10, 1600), 0);
   EXPECT_EQ(pbq_check_sleep_timer(h.get(), 1605), 5);
   EXPECT_EQ(pbq_check_sleep_timer(h.get(), 1610), 0);
+}
+
+// A restored rate arrives as a double: values a float cannot hold clamp like a NaN,
+// the rest like the same float.
+TEST(SetRate, RestoredDoubleClampsLikeTheFloat) {
+  const struct {
+    double in;
+    float out;
+  } cases[] = {{NAN, 0.5f},    {INFINITY, 0.5f},       {-INFINITY, 0.5f}, {1e300, 0.5f},
+               {-1e300, 0.5f}, {0x1.ffffffp127, 0.5f}, {0x1.fffffep127, 2.0f}, {1.25, 1.25f},
+               {0.1, 0.5f},    {3.0, 2.0f}};
+  for (const auto &c : cases) EXPECT_EQ(clamp_rate_from_double(c.in), c.out) << c.in;
 }
 
 }  // namespace

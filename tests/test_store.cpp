@@ -2,6 +2,9 @@
 // the index's agreement with the loaded tracks, through the calls that drive them.
 #include <gtest/gtest.h>
 
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -138,6 +141,39 @@ TEST(UrlIndex, FindsTheFirstOccurrenceAcrossGrowth) {
   // A load drops the index with everything else.
   ASSERT_EQ(pbq_set_tracks_json(h.get(), fixtures::k_three_tracks, 0, 0), 0);
   EXPECT_EQ(h->index.slots, nullptr);
+}
+
+// Two URLs whose hashes share the index's 32-bit tag and, in the 67-slot table the
+// first add builds over one loaded track, the home slot too (found by a birthday
+// search). The index must tell them apart by their text.
+TEST(UrlIndex, EqualTagsOfDifferentUrlsStayApart) {
+  const std::string first = "https://example.com/track/316053.mp3";
+  const std::string second = "https://example.com/track/334656.mp3";
+  const uint64_t a = XXH3_64bits(first.data(), first.size());
+  const uint64_t b = XXH3_64bits(second.data(), second.size());
+  auto home = [](uint64_t hash) { return static_cast<uint64_t>((static_cast<unsigned __int128>(hash) * 67) >> 64); };
+  ASSERT_EQ(static_cast<uint32_t>(a), static_cast<uint32_t>(b));
+  ASSERT_EQ(home(a), home(b));
+
+  handle h = fixtures::loaded(cat({"[", track(first), "]"}).c_str(), 0);
+  ASSERT_EQ(pbq_add_to_queue_json(h.get(), track(second).c_str()), PBQ_ADDED_QUEUED);
+  ASSERT_EQ(h->index.capacity, 67u);
+  EXPECT_EQ(fixtures::track_urls(h.get()), (std::vector<std::string>{first, second}));
+  // Both are known now: queued again, neither added to the tracks a second time.
+  EXPECT_EQ(pbq_add_to_queue_json(h.get(), track(first).c_str()), PBQ_ADDED_QUEUED);
+  EXPECT_EQ(pbq_add_to_queue_json(h.get(), track(second).c_str()), PBQ_ADDED_QUEUED);
+  EXPECT_EQ(h->tracks.count, 2u);
+  EXPECT_EQ(h->queue.count, 4u);
+  expect_consistent(h.get());
+}
+
+// Without an index the tracks are walked, and a URL that is not there is not found.
+TEST(UrlIndex, WalkWithoutAnIndexMissesAnAbsentUrl) {
+  handle h = fixtures::loaded(fixtures::k_three_tracks, 0);
+  ASSERT_EQ(h->index.slots, nullptr);
+  EXPECT_EQ(tracks_find(h.get(), "3.m4a", 5), 2);
+  EXPECT_EQ(tracks_find(h.get(), "4.m4a", 5), -1);
+  EXPECT_EQ(tracks_find(h.get(), "3.m4", 4), -1);
 }
 
 // Records of a loaded list point into the handle's own copy of the text, decoded in

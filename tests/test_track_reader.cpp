@@ -40,6 +40,8 @@ const reader_case k_cases[] = {
     {"first title string wins", R"({"streamURL":"u","title":"a","title":"b"})",
      expected_track{"u", "a", "", std::nullopt, 0}},
     {"keys are case-sensitive", R"({"streamurl":"u","ID":"v","Title":"t"})", std::nullopt},
+    {"other names of a known key's length are ignored", R"({"streamURL":"u","artisT":"a","Duration":5,"ARTWORKURL":"x"})",
+     expected_track{"u", "", "", std::nullopt, 0}},
     {"escaped key matches", R"({"stream\u0055RL":"u"})", expected_track{"u", "", "", std::nullopt, 0}},
     {"key with a NUL does not match", R"({"streamURL\u0000":"u","id":"i"})", expected_track{"i", "", "", std::nullopt, 0}},
     {"empty artwork is none", R"({"streamURL":"u","artworkURL":""})", expected_track{"u", "", "", std::nullopt, 0}},

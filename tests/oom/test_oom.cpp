@@ -305,6 +305,35 @@ TEST(OutOfMemoryModel, CompactionGivesWayQuietly) {
   }
 }
 
+// With the stored bound short the state document grows its block as it writes; when
+// that memory cannot be had the call answers null and frees what it had.
+TEST(OutOfMemoryModel, StateDocumentGrowthFailsCleanly) {
+  handle h = fixtures::loaded(fixtures::k_five_tracks, 1);
+  char *whole = pbq_state_json(h.get());
+  ASSERT_NE(whole, nullptr);
+  const std::string expected = whole;
+  pbq_free(whole);
+  const uint64_t true_bound = h->store.live_text_bound;
+  h->store.live_text_bound = 0;
+  for (auto m : {failing_alloc::mode::only_nth, failing_alloc::mode::nth_and_later}) {
+    bool whole_text_seen = false;
+    for (uint64_t n = 1; n < 100 && !whole_text_seen; n++) {
+      const int64_t live_before = failing_alloc::live_blocks();
+      failing_alloc::arm(n, m);
+      char *text = pbq_state_json(h.get());
+      const bool injected = failing_alloc::disarm();
+      if (text != nullptr) {
+        EXPECT_EQ(std::string(text), expected) << "allocation " << n;
+        pbq_free(text);
+      }
+      EXPECT_EQ(failing_alloc::live_blocks(), live_before) << "allocation " << n;
+      whole_text_seen = !injected;
+    }
+    EXPECT_TRUE(whole_text_seen);
+  }
+  h->store.live_text_bound = true_bound;
+}
+
 // The reader only points into the parsed document: it cannot run out of memory.
 TEST(OutOfMemoryModel, ReaderAllocatesNothing) {
   const char *json = R"({"streamURL":"u","title":"t","artist":"a","artworkURL":"art"})";
