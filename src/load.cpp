@@ -77,18 +77,19 @@ int32_t install_tracks(pbq_queue *q, parsed_tracks *parsed, int32_t start_index,
   size_t index, max;
   yyjson_val *element;
   yyjson_arr_foreach(root, index, max, element) {
-    track_rec rec;
-    read_result r = parse_track_val(element, &rec);
-    if (r == read_rejected) continue;
-    // GCOVR_EXCL_START unreachable in a test: a string of 4 GiB, 2^31 tracks, or growth
-    // past the room reserved above, which already counts every element that could be a track
-    if (r == read_too_long || built.store.count >= k_max_list_count ||
-        store_reserve(&built.store, built.store.count + 1) != 0) {
+    // GCOVR_EXCL_START unreachable in a test: 2^31 tracks, or growth past the room
+    // reserved above, which already counts every element that could be a track
+    if (built.store.count >= k_max_list_count || store_reserve(&built.store, built.store.count + 1) != 0) {
       return fail(msg::out_of_memory);
     }
     // GCOVR_EXCL_STOP
-    rec.flags |= rec_in_tracks;
-    (void)store_push(&built.store, rec);
+    // Read straight into the pool's next slot, which only counts once it holds a track.
+    track_rec *rec = &built.store.recs[built.store.count];
+    read_result r = parse_track_val(element, rec);
+    if (r == read_rejected) continue;
+    if (r == read_too_long) return fail(msg::out_of_memory);  // GCOVR_EXCL_LINE unreachable in a test: 4 GiB
+    rec->flags |= rec_in_tracks;
+    store_commit_last(&built.store);
   }
 
   uint64_t n = built.store.count;

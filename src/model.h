@@ -152,6 +152,10 @@ uint64_t record_text_bound(const track_rec &rec);
 // Adds `rec` (room made by store_reserve) and returns its id.
 uint32_t store_push(track_store *store, const track_rec &rec);
 
+// Counts the record already written in the slot just past the last one (room made by
+// store_reserve) and returns its id.
+uint32_t store_commit_last(track_store *store);
+
 // Frees every record's strings, the pool and the loaded text; the store is empty.
 void store_free(track_store *store);
 

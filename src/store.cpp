@@ -64,8 +64,14 @@ int store_reserve(track_store *store, uint64_t needed) {
 
 uint32_t store_push(track_store *store, const track_rec &rec) {
   assert(store->count < store->capacity);
+  store->recs[store->count] = rec;
+  return store_commit_last(store);
+}
+
+uint32_t store_commit_last(track_store *store) {
+  assert(store->count < store->capacity);
   auto id = static_cast<uint32_t>(store->count++);
-  store->recs[id] = rec;
+  const track_rec &rec = store->recs[id];
   store->live_text_bound += record_text_bound(rec);
   if ((rec.flags & rec_in_tracks) == 0) store->queue_only++;
   return id;
