@@ -105,13 +105,7 @@ int32_t install_tracks(pbq_queue *q, parsed_tracks *parsed, int32_t start_index,
     assert(s < n && n <= k_max_list_count);
     order_play_queue(&built.queue, s, q->shuffle != 0, seed);
     // The slack is given back: the pool only grows again through adds.
-    if (built.store.capacity > n) {
-      auto *fitted = static_cast<track_rec *>(realloc(built.store.recs, n * sizeof(track_rec)));
-      if (fitted != nullptr) {
-        built.store.recs = fitted;
-        built.store.capacity = n;
-      }
-    }
+    store_shrink_to_fit(&built.store);
     // The records point into the text: it now belongs to the store.
     built.store.loaded = n;
     built.store.text = parsed->text;

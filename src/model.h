@@ -40,7 +40,8 @@ constexpr uint32_t rec_dead = 1u << 6;
 // Every record of a handle. Loaded records point into `text`, the host's tracks JSON
 // copied once and decoded in place by the reader; added records own their strings.
 struct track_store {
-  track_rec *recs;             // null exactly when capacity is 0
+  track_rec *recs;             // null exactly when capacity is 0; on a cache-line boundary
+  void *block;                 // the allocation `recs` lies in
   uint64_t count;              // slots in use, dead ones included
   uint64_t capacity;
   uint64_t dead;               // slots whose record no list names
@@ -148,6 +149,9 @@ uint64_t record_text_bound(const track_rec &rec);
 
 // Makes room for `needed` records. Returns 0, or -1 with the store unchanged.
 [[nodiscard]] int store_reserve(track_store *store, uint64_t needed);
+
+// Gives the pool's unused room back, if memory allows.
+void store_shrink_to_fit(track_store *store);
 
 // Adds `rec` (room made by store_reserve) and returns its id.
 uint32_t store_push(track_store *store, const track_rec &rec);

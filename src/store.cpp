@@ -1,4 +1,5 @@
 // The record pool and the id lists: growth, owned strings, release and compaction.
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -25,6 +26,44 @@ void kill(track_store *store, track_rec *rec) {
   rec->flags |= rec_dead;
   store->dead++;
   store->queue_only--;
+}
+
+// Records start on a cache-line boundary, so each 64-byte record is one line: a
+// shuffled queue's document visits the pool out of order and then fetches one line a
+// record, not two. malloc promises 16-byte alignment only, so each pool block has a
+// line of slack in front.
+constexpr uintptr_t k_cache_line = 64;
+
+track_rec *first_line_of(void *block) {
+  auto at = reinterpret_cast<uintptr_t>(block);
+  return reinterpret_cast<track_rec *>((at + k_cache_line - 1) & ~(k_cache_line - 1));
+}
+
+// Bytes of a pool block for `capacity` records (below 2^32, so no overflow in 64 bits).
+uint64_t pool_block_size(uint64_t capacity) { return capacity * sizeof(track_rec) + k_cache_line - 1; }
+
+// Resizes the pool to `capacity` records (at least `count`), keeping them in order.
+// Returns false with the store unchanged when memory ran out.
+bool resize_pool(track_store *store, uint64_t capacity) {
+  assert(capacity >= store->count && capacity > 0);
+  uint64_t size = pool_block_size(capacity);
+  if constexpr (sizeof(size_t) < sizeof(uint64_t)) {
+    if (size > SIZE_MAX) return false;  // more than a 32-bit address space holds
+  }
+  size_t offset = store->block != nullptr ? static_cast<size_t>(reinterpret_cast<char *>(store->recs) -
+                                                                static_cast<char *>(store->block))
+                                          : 0;
+  void *block = realloc(store->block, static_cast<size_t>(size));
+  if (block == nullptr) return false;
+  // realloc kept the bytes, not their alignment: move the records onto a boundary
+  // when the block moved to a different one.
+  track_rec *recs = first_line_of(block);
+  char *kept = static_cast<char *>(block) + offset;
+  if (reinterpret_cast<char *>(recs) != kept) memmove(recs, kept, store->count * sizeof(track_rec));
+  store->block = block;
+  store->recs = recs;
+  store->capacity = capacity;
+  return true;
 }
 
 // Renames every id of `list` after a compaction.
@@ -55,11 +94,12 @@ int store_reserve(track_store *store, uint64_t needed) {
   uint64_t capacity = store->capacity + (store->capacity / 8 > k_first_capacity ? store->capacity / 8 : k_first_capacity);
   if (capacity < needed) capacity = needed;
   if (capacity > UINT32_MAX) capacity = UINT32_MAX;  // GCOVR_EXCL_LINE unreachable in a test: 2^32 records
-  auto *recs = static_cast<track_rec *>(realloc(store->recs, capacity * sizeof(track_rec)));
-  if (recs == nullptr) return -1;
-  store->recs = recs;
-  store->capacity = capacity;
-  return 0;
+  return resize_pool(store, capacity) ? 0 : -1;
+}
+
+void store_shrink_to_fit(track_store *store) {
+  // Best effort: a pool that cannot shrink keeps its slack.
+  if (store->capacity > store->count) (void)resize_pool(store, store->count);
 }
 
 uint32_t store_push(track_store *store, const track_rec &rec) {
@@ -80,7 +120,7 @@ uint32_t store_commit_last(track_store *store) {
 void store_free(track_store *store) {
   // Only added records own strings, and they all come after the loaded ones.
   for (uint64_t i = store->loaded; i < store->count; i++) free_owned(&store->recs[i]);
-  free(store->recs);
+  free(store->block);
   free(store->text);
   *store = track_store{};
 }
@@ -149,12 +189,14 @@ void compact_if_sparse(pbq_queue *q) {
 
   auto *new_id = static_cast<uint32_t *>(malloc(store->count * sizeof(uint32_t)));
   uint64_t capacity = live < k_first_capacity ? k_first_capacity : live;
-  auto *recs = static_cast<track_rec *>(malloc(capacity * sizeof(track_rec)));
-  if (new_id == nullptr || recs == nullptr) {
+  // The live records fit the current pool, so their count fits size_t.
+  void *block = malloc(static_cast<size_t>(pool_block_size(capacity)));
+  if (new_id == nullptr || block == nullptr) {
     free(new_id);
-    free(recs);
+    free(block);
     return;
   }
+  track_rec *recs = first_line_of(block);
   // The loaded records keep their places; only the added ones close up.
   uint64_t kept = store->loaded;
   for (uint64_t i = 0; i < store->loaded; i++) new_id[i] = static_cast<uint32_t>(i);
@@ -173,7 +215,8 @@ void compact_if_sparse(pbq_queue *q) {
     queue->ids[slot] = new_id[queue->ids[slot]];
   }
   free(new_id);
-  free(store->recs);
+  free(store->block);
+  store->block = block;
   store->recs = recs;
   store->count = kept;
   store->capacity = capacity;
