@@ -37,6 +37,9 @@ constexpr uint32_t rec_in_tracks = 1u << 5;
 // Named by no list any more: its strings are freed and its slot awaits compaction.
 constexpr uint32_t rec_dead = 1u << 6;
 
+// The pool's records start on this boundary (see store.cpp).
+constexpr uintptr_t k_cache_line = 64;
+
 // Every record of a handle. Loaded records point into `text`, the host's tracks JSON
 // copied once and decoded in place by the reader; added records own their strings.
 struct track_store {

@@ -32,8 +32,6 @@ void kill(track_store *store, track_rec *rec) {
 // shuffled queue's document visits the pool out of order and then fetches one line a
 // record, not two. malloc promises 16-byte alignment only, so each pool block has a
 // line of slack in front.
-constexpr uintptr_t k_cache_line = 64;
-
 track_rec *first_line_of(void *block) {
   auto at = reinterpret_cast<uintptr_t>(block);
   return reinterpret_cast<track_rec *>((at + k_cache_line - 1) & ~(k_cache_line - 1));
@@ -50,9 +48,8 @@ bool resize_pool(track_store *store, uint64_t capacity) {
   if constexpr (sizeof(size_t) < sizeof(uint64_t)) {
     if (size > SIZE_MAX) return false;  // more than a 32-bit address space holds
   }
-  size_t offset = store->block != nullptr ? static_cast<size_t>(reinterpret_cast<char *>(store->recs) -
-                                                                static_cast<char *>(store->block))
-                                          : 0;
+  // Where the records start in the block; 0 for an empty pool, where both are null.
+  auto offset = static_cast<size_t>(reinterpret_cast<uintptr_t>(store->recs) - reinterpret_cast<uintptr_t>(store->block));
   void *block = realloc(store->block, static_cast<size_t>(size));
   if (block == nullptr) return false;
   // realloc kept the bytes, not their alignment: move the records onto a boundary

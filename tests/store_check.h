@@ -16,7 +16,7 @@ namespace store_check {
 inline const char *fault(const pbq_queue *q) {
   const track_store &s = q->store;
   if (s.count > s.capacity || (s.recs == nullptr) != (s.capacity == 0)) return "pool count or storage";
-  if (reinterpret_cast<uintptr_t>(s.recs) % 64 != 0) return "pool off its cache-line boundary";
+  if (reinterpret_cast<uintptr_t>(s.recs) % k_cache_line != 0) return "pool off its cache-line boundary";
   uint64_t dead = 0, queue_only = 0, bound = 0;
   for (uint64_t i = 0; i < s.count; i++) {
     const track_rec &r = s.recs[i];

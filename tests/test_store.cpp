@@ -57,7 +57,7 @@ TEST(Store, PoolStaysOnCacheLinesAsItGrowsAndShrinks) {
   std::vector<void *> blockers;  // other blocks after the pool, so realloc has to move it
   for (uint32_t i = 0; i < 400; i++) {
     ASSERT_EQ(store_reserve(&store, store.count + 1), 0);
-    ASSERT_EQ(reinterpret_cast<uintptr_t>(store.recs) % 64, 0u) << i;
+    ASSERT_EQ(reinterpret_cast<uintptr_t>(store.recs) % k_cache_line, 0u) << i;
     track_rec rec{};
     rec.stream_url = "u";
     rec.stream_url_len = 1;
@@ -71,7 +71,7 @@ TEST(Store, PoolStaysOnCacheLinesAsItGrowsAndShrinks) {
   ASSERT_GT(store.capacity, store.count);
   store_shrink_to_fit(&store);
   EXPECT_EQ(store.capacity, store.count);
-  EXPECT_EQ(reinterpret_cast<uintptr_t>(store.recs) % 64, 0u);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(store.recs) % k_cache_line, 0u);
   for (uint32_t j = 0; j < store.count; j++) EXPECT_EQ(store.recs[j].duration, j);
   store_free(&store);
   for (void *b : blockers) free(b);
