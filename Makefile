@@ -4,23 +4,28 @@ JOBS ?= $(shell nproc)
 # No "Entering directory" lines from the builds below.
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps build run package test-release-builds test-fuzz test test-bindings bench-bindings test-release test-asan test-tsan test-valgrind bench fuzz fuzz-build clean
+.PHONY: all deps deps-run build run package test-release-builds test-fuzz test test-bindings bench-bindings test-release test-asan test-tsan test-valgrind bench fuzz fuzz-build clean
 
 all: build
 
+# Each job installs only what it needs: the CLI (run), the artifacts (dist) or the tests.
 deps:
-	@./scripts/install-deps.sh
+	@./scripts/install-deps.sh test
+
+deps-run:
+	@./scripts/install-deps.sh run
 
 build: deps
 	@cmake --preset release >/dev/null
 	@cmake --build --preset release -j $(JOBS)
 
 # The main job: the pbq command-line host plays the example session on the bundled album.
-# Builds the host and the library only.
-run: deps
-	@cmake --preset release >/dev/null
-	@cmake --build --preset release -j $(JOBS) --target pbq_cli
-	@./build/release/cli/pbq --script examples/session.pbq
+# Installs and builds the host and the library only, in a build of their own.
+run: deps-run
+	@cmake -S . -B build/cli -DCMAKE_BUILD_TYPE=Release -DPBQ_BUILD_TESTS=OFF -DPBQ_BUILD_EXAMPLES=OFF \
+	  -DPBQ_BUILD_PLAYER=OFF >/dev/null
+	@cmake --build build/cli -j $(JOBS) --target pbq_cli
+	@./build/cli/cli/pbq --script examples/session.pbq
 
 # The Debian packages libpbq1 and libpbq-dev, in build/package.
 package: deps

@@ -14,6 +14,16 @@ else()
   set(pbq_config_with_static OFF)
 endif()
 
+# What a host linking libpbq.a statically needs besides it: yyjson unless it is compiled
+# in, the C++ runtime and libm (the library is C++ inside), and the threads library.
+if(PBQ_YYJSON_FROM_SOURCE)
+  set(pbq_config_needs_yyjson OFF)
+  set(pbq_pc_libs_private "-lstdc++ -lm -lpthread")
+else()
+  set(pbq_config_needs_yyjson ON)
+  set(pbq_pc_libs_private "-lyyjson -lstdc++ -lm -lpthread")
+endif()
+
 install(TARGETS ${pbq_install_targets} EXPORT pbqTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT development
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development

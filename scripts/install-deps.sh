@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs what pbq needs to build and test, and nothing more. Idempotent and quiet
-# when everything is already there. yyjson comes from Debian's next release (trixie),
-# pinned low so that no other package is ever taken from that suite.
+# Installs what one job of pbq's needs (the CLI, the artifacts or the tests), and nothing
+# more. Idempotent and quiet when everything is already there. yyjson comes from Debian's
+# next release (trixie), pinned low so that no other package is ever taken from that suite.
 set -euo pipefail
 
 as_root() {
@@ -67,28 +67,50 @@ if [ "${1:-}" = --debian-uri ]; then
   exit
 fi
 
-# Debian packages the build, the tests, the benchmarks and the checks use.
-packages=(g++ clang cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          valgrind python3 libclang-rt-14-dev binutils libxxhash-dev gcovr
-          dpkg-dev file lintian)
-# The language bindings: pytest, the JDK with JUnit (and gson, which reads the shared
-# behaviour table in the Java tests).
-packages+=(python3-pytest openjdk-17-jdk-headless junit4 libgoogle-gson-java)
+# What each job needs, from Debian 12 (yyjson from its next release, below):
+#   run   the CLI: compiler, CMake, yyjson, xxhash.
+#   dist  the artifacts of `make dist`: the library with yyjson's source built in, the Debian
+#         packages (pbq-play needs GStreamer), the wheel, the npm package and the jar.
+#   test  everything the tests, benchmarks and checks use (a superset of the others).
+# `install-deps.sh [run|dist|test]`; test when none is given.
+profile=${1:-test}
+run_packages=(g++ cmake make pkg-config libxxhash-dev)
 # pbq-play: GStreamer, its base plug-ins (playbin, the test tones, ALSA) and good
 # ones (WAV, scaletempo).
-packages+=(libgstreamer1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-alsa)
+player_packages=(libgstreamer1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-alsa)
+dist_packages=("${run_packages[@]}" "${player_packages[@]}" dpkg-dev file xz-utils
+               python3 python3-setuptools python3-wheel python3-venv openjdk-17-jdk-headless)
+test_packages=("${dist_packages[@]}" clang libgtest-dev libgmock-dev libbenchmark-dev
+               valgrind libclang-rt-14-dev binutils gcovr lintian)
+# The language bindings' tests: pytest, JUnit (and gson, which reads the shared
+# behaviour table in the Java tests).
+test_packages+=(python3-pytest junit4 libgoogle-gson-java)
+case $profile in
+  run) packages=("${run_packages[@]}"); need_node=0; need_source=0 ;;
+  dist) packages=("${dist_packages[@]}"); need_node=1; need_source=1 ;;
+  test) packages=("${test_packages[@]}"); need_node=1; need_source=1 ;;
+  *) echo "usage: install-deps.sh [run|dist|test] | --debian-uri [APT_DIR]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$' || missing+=("$p")
 done
 # Node and npm for the Node binding: Debian's, unless the machine already has a node.
-command -v node >/dev/null 2>&1 || missing+=(nodejs)
-command -v npm >/dev/null 2>&1 || missing+=(npm)
+if [ $need_node -eq 1 ]; then
+  command -v node >/dev/null 2>&1 || missing+=(nodejs)
+  command -v npm >/dev/null 2>&1 || missing+=(npm)
+fi
 need_yyjson=0
 dpkg-query -W -f='${Status}' libyyjson-dev 2>/dev/null | grep -q '^install ok installed$' || need_yyjson=1
 
+# yyjson's source, for the builds that compile it into the library.
+fetch_source() {
+  if [ $need_source -eq 1 ]; then "$(dirname "$0")/fetch-yyjson.sh"; fi
+}
+
 if [ ${#missing[@]} -eq 0 ] && [ $need_yyjson -eq 0 ]; then
+  fetch_source
   exit 0
 fi
 
@@ -116,3 +138,4 @@ if [ $need_yyjson -eq 1 ]; then
   as_root apt-get update -qq
   as_root apt-get install -y -qq -t trixie libyyjson-dev >/dev/null
 fi
+fetch_source

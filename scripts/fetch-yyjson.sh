@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Fetches yyjson's source, Debian's own source package of yyjson 0.10.0 from Debian's next
+# release, into build/yyjson-0.10.0 (or the folder given), for the builds that compile yyjson
+# into pbq: the Debian packages, the wheel, the npm package and the jar, the WebAssembly and
+# cross builds. apt checks the tarball against the release's signed Sources index; the sha256
+# below pins it further. The deb-src entry lives in a private apt configuration under
+# build/, so the machine's own apt sources are never touched. Only the orig tarball is
+# needed: the .dsc and the Debian diff may be missing from the archive, which is tolerated.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+dest=${1:-$top/build/yyjson-0.10.0}
+version=0.10.0+ds-1
+tarball=yyjson_0.10.0+ds.orig.tar.xz
+sha256=ae6fde69a193e10afab426ef13f113d6903446405f9db9ee98bfb572bd6c961a
+
+[ -f "$dest/src/yyjson.c" ] && [ -f "$dest/src/yyjson.h" ] && exit 0
+
+work=$top/build/yyjson-fetch
+mkdir -p "$work/lists/partial" "$work/cache/archives/partial"
+if [ ! -f "$work/$tarball" ]; then
+  uri=$("$top/scripts/install-deps.sh" --debian-uri)
+  echo "deb-src $uri trixie main" > "$work/sources.list"
+  opts=(-o "Dir::Etc::SourceList=$work/sources.list" -o Dir::Etc::SourceParts=/nonexistent
+        -o "Dir::State::Lists=$work/lists" -o "Dir::Cache=$work/cache" -o Debug::NoLocking=1
+        -o APT::Sandbox::User=root -qq)
+  echo "fetching: yyjson $version source (trixie)"
+  apt-get "${opts[@]}" update >/dev/null
+  # The .dsc and the .debian.tar.xz may answer 404; the tarball alone is what is kept.
+  (cd "$work" && apt-get "${opts[@]}" source --download-only "yyjson=$version" >/dev/null 2>&1) || true
+  if [ ! -f "$work/$tarball" ]; then
+    echo "fetch-yyjson: apt could not fetch $tarball from trixie's deb-src" >&2
+    exit 1
+  fi
+fi
+if ! echo "$sha256  $work/$tarball" | sha256sum -c --quiet -; then
+  echo "fetch-yyjson: $tarball does not have the expected sha256" >&2
+  rm -f "$work/$tarball"
+  exit 1
+fi
+rm -rf "$dest.tmp" && mkdir -p "$dest.tmp"
+tar -xJf "$work/$tarball" -C "$dest.tmp" --strip-components=1
+rm -rf "$dest" && mv "$dest.tmp" "$dest"
