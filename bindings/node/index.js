@@ -1,7 +1,9 @@
 'use strict';
-// pbq for Node: the Queue class over the Node-API addon pbq.node, which is found
-// through $PBQ_ADDON or beside this file and finds libpbq.so.1 beside itself or
-// through the loader path.
+// pbq for Node: the Queue class over the Node-API addon pbq.node. The package carries
+// it prebuilt per platform, prebuilds/<platform>-<arch>/pbq.node, with libpbq.so.1
+// beside it (the addon's RUNPATH is $ORIGIN); a development build is found beside this
+// file or through $PBQ_ADDON.
+const fs = require('node:fs');
 const path = require('node:path');
 
 /** A call refused, with the library's error text (e.g. "invalid tracks json"). */
@@ -12,22 +14,42 @@ class PbqError extends Error {
   }
 }
 
+const LIBRARY = 'libpbq.so.1';
+const PLATFORM = `${process.platform}-${process.arch}`;
+
 function loadAddon() {
   const candidates = process.env.PBQ_ADDON
-    ? [[process.env.PBQ_ADDON, '$PBQ_ADDON']]
-    : [[path.join(__dirname, 'pbq.node'), 'beside the package']];
+    ? [[path.resolve(process.env.PBQ_ADDON), '$PBQ_ADDON']]
+    : [[path.join(__dirname, 'prebuilds', PLATFORM, 'pbq.node'), `the package's build for ${PLATFORM}`],
+        [path.join(__dirname, 'pbq.node'), 'beside index.js']];
   const tried = [];
+  let libraryMissing = null;
   for (const [file, origin] of candidates) {
+    if (!fs.existsSync(file)) {
+      tried.push(`  ${origin}: no ${file}`);
+      continue;
+    }
     try {
-      return require(path.resolve(file));
+      return require(file);
     } catch (e) {
-      tried.push(`  ${origin}: ${e.message.split('\n')[0]}`);
+      const message = e.message.split('\n')[0];
+      // The loader names the first dependency it could not find: "libpbq.so.1: cannot open ...".
+      if (message.includes(`${LIBRARY}:`)) {
+        libraryMissing ??= file;
+        tried.push(`  ${origin}: ${file} was found, but not ${LIBRARY}, which it needs (${message})`);
+      } else {
+        tried.push(`  ${origin}: ${message}`);
+      }
     }
   }
+  const advice = libraryMissing
+    ? `Put ${LIBRARY} beside ${libraryMissing} or where the loader finds it (LD_LIBRARY_PATH, ldconfig); ` +
+      'reinstalling the package restores it.'
+    : `The package carries an addon for linux-x64 only. Elsewhere, build pbq.node with the repository's CMake ` +
+      '(bindings/), put it beside index.js or set PBQ_ADDON to its path.';
   throw new PbqError(
-    `pbq: cannot load the addon pbq.node (which needs libpbq.so.1). Tried:\n${tried.join('\n')}\n` +
-      'Build it with the repository\'s CMake (bindings/), put it beside index.js, ' +
-      'or set PBQ_ADDON to its path.');
+    `pbq: cannot load ${libraryMissing ? LIBRARY : 'the addon pbq.node'} (the addon needs ${LIBRARY}). ` +
+      `Tried:\n${tried.join('\n')}\n${advice}`);
 }
 
 const native = loadAddon();

@@ -46,13 +46,31 @@ test('the ES module entry point gives the same objects', () => {
   assert.equal(r.stdout.trim(), '1.0.0');
 });
 
-test('a missing addon says where it was looked for', () => {
-  const env = { ...process.env, PBQ_ADDON: '/nonexistent/pbq.node' };
-  const r = spawnSync(process.execPath, ['-e', `require(${JSON.stringify(PACKAGE)})`], { env, encoding: 'utf8' });
-  assert.notEqual(r.status, 0);
-  assert.match(r.stderr, /cannot load the addon pbq\.node/);
-  assert.match(r.stderr, /\$PBQ_ADDON: /);
-  assert.match(r.stderr, /set PBQ_ADDON/);
+test('a load failure names what is missing: the addon, or the library it needs', (t) => {
+  if (!process.env.PBQ_ADDON) return t.skip('PBQ_ADDON names no built addon');
+  // The addon alone in a folder: found, but its libpbq.so.1 (RUNPATH $ORIGIN) is not.
+  const dir = fs.mkdtempSync(path.join(require('node:os').tmpdir(), 'pbq-addon-'));
+  fs.copyFileSync(process.env.PBQ_ADDON, path.join(dir, 'pbq.node'));
+  const cases = [
+    { name: 'no addon', addon: '/nonexistent/pbq.node',
+      says: [/cannot load the addon pbq\.node/, /\$PBQ_ADDON: no \/nonexistent\/pbq\.node/, /set PBQ_ADDON/] },
+    { name: 'no library', addon: path.join(dir, 'pbq.node'),
+      says: [/^PbqError: pbq: cannot load libpbq\.so\.1 /m, /pbq\.node was found, but not libpbq\.so\.1/,
+        /Put libpbq\.so\.1 beside /],
+      never: /build pbq\.node|PBQ_ADDON to/ },
+  ];
+  try {
+    for (const c of cases) {
+      const env = { ...process.env, PBQ_ADDON: c.addon };
+      delete env.LD_LIBRARY_PATH;
+      const r = spawnSync(process.execPath, ['-e', `require(${JSON.stringify(PACKAGE)})`], { env, encoding: 'utf8' });
+      assert.notEqual(r.status, 0, c.name);
+      for (const re of c.says) assert.match(r.stderr, re, c.name);
+      if (c.never) assert.doesNotMatch(r.stderr, c.never, c.name);
+    }
+  } finally {
+    fs.rmSync(dir, { recursive: true });
+  }
 });
 
 test('numbers keep their meaning across the boundary', () => {

@@ -1,11 +1,17 @@
 package pbq;
 
 import java.io.File;
+import java.io.IOException;
+import java.io.InputStream;
 import java.net.URISyntaxException;
 import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.nio.file.attribute.PosixFilePermissions;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
+import java.util.Locale;
 
 /**
  * The JNI glue, libpbq_jni.so, and the calls it exports. Texts cross as UTF-8 byte
@@ -14,6 +20,9 @@ import java.util.List;
  */
 final class Native {
   static final String LIBRARY = "libpbq_jni.so";
+  static final String PBQ_LIBRARY = "libpbq.so.1";
+  /** The shipped jar carries both libraries under pbq/native/PLATFORM/ (linux-x86_64). */
+  static final String RESOURCES = "pbq/native/";
 
   static {
     load();
@@ -22,39 +31,106 @@ final class Native {
   private Native() {}
 
   /**
-   * Loads the glue from the system property pbq.jni.library (a path), else from beside
-   * the jar (or class folder) holding this class, else from java.library.path. The glue
-   * finds libpbq.so.1 beside itself or through the loader path.
+   * Loads the glue from the system property pbq.jni.library (a path), else from the
+   * jar's own resources for this platform, else from beside the jar (or class folder)
+   * holding this class, else from java.library.path. The glue finds libpbq.so.1 beside
+   * itself (RUNPATH $ORIGIN) or through the loader path.
    */
   private static void load() {
     String explicit = System.getProperty("pbq.jni.library");
     List<String> tried = new ArrayList<>();
     if (explicit != null) {
-      try {
-        System.load(new File(explicit).getAbsolutePath());
-        return;
-      } catch (UnsatisfiedLinkError e) {
-        tried.add("pbq.jni.library: " + e.getMessage());
-        throw failure(tried);
-      }
+      if (loadFile(new File(explicit).getAbsoluteFile(), "pbq.jni.library", tried)) return;
+      throw failure(tried);
+    }
+    String bundled = RESOURCES + platform() + "/";
+    if (Native.class.getResource("/" + bundled + LIBRARY) != null) {
+      if (loadFromJar(bundled, tried)) return;
+    } else {
+      tried.add("inside the jar: no " + bundled + LIBRARY);
     }
     File beside = besideCode();
-    if (beside != null && beside.isFile()) {
-      try {
-        System.load(beside.getAbsolutePath());
-        return;
-      } catch (UnsatisfiedLinkError e) {
-        tried.add("beside the jar: " + e.getMessage());
-      }
-    } else {
-      tried.add("beside the jar: no " + (beside == null ? LIBRARY : beside.getPath()));
-    }
+    if (beside != null && loadFile(beside, "beside the jar", tried)) return;
     try {
       System.loadLibrary("pbq_jni");
     } catch (UnsatisfiedLinkError e) {
-      tried.add("java.library.path (" + System.getProperty("java.library.path") + "): " + e.getMessage());
+      tried.add("java.library.path (" + System.getProperty("java.library.path") + "): " + explain(e));
       throw failure(tried);
     }
+  }
+
+  /** The jar's folder name for this machine: linux-x86_64, linux-aarch64, ... */
+  static String platform() {
+    String os = System.getProperty("os.name", "").toLowerCase(Locale.ROOT).replaceAll("\\s+", "");
+    String arch = System.getProperty("os.arch", "").toLowerCase(Locale.ROOT);
+    if (arch.equals("amd64")) arch = "x86_64";
+    if (arch.equals("arm64")) arch = "aarch64";
+    return os + "-" + arch;
+  }
+
+  private static boolean loadFile(File file, String origin, List<String> tried) {
+    if (!file.isFile()) {
+      tried.add(origin + ": no " + file.getPath());
+      return false;
+    }
+    try {
+      System.load(file.getPath());
+      return true;
+    } catch (UnsatisfiedLinkError e) {
+      tried.add(origin + ": " + explain(e));
+      return false;
+    }
+  }
+
+  /**
+   * Copies the jar's two libraries into a new folder that only this user can enter,
+   * loads the glue from there and removes the folder at once: once loaded, the
+   * libraries stay mapped, so nothing is left behind even if the JVM is killed.
+   */
+  private static boolean loadFromJar(String bundled, List<String> tried) {
+    Path dir;
+    try {
+      dir = Files.createTempDirectory("pbq-",
+          PosixFilePermissions.asFileAttribute(PosixFilePermissions.fromString("rwx------")));
+    } catch (IOException | UnsupportedOperationException e) {
+      tried.add("inside the jar: no private folder in " + System.getProperty("java.io.tmpdir") + ": " + e);
+      return false;
+    }
+    try {
+      for (String name : new String[] {PBQ_LIBRARY, LIBRARY}) {
+        try (InputStream in = Native.class.getResourceAsStream("/" + bundled + name)) {
+          if (in == null) {
+            tried.add("inside the jar: no " + bundled + name);
+            return false;
+          }
+          Files.copy(in, dir.resolve(name));
+        }
+      }
+      return loadFile(dir.resolve(LIBRARY).toFile(), "inside the jar", tried);
+    } catch (IOException e) {
+      tried.add("inside the jar: cannot copy the libraries to " + dir + ": " + e);
+      return false;
+    } finally {
+      remove(dir);
+    }
+  }
+
+  /** Removes the folder and its files; what the system refuses to remove now goes at exit. */
+  private static void remove(Path dir) {
+    File[] files = dir.toFile().listFiles();
+    for (File f : files == null ? new File[0] : files) {
+      if (!f.delete()) f.deleteOnExit();
+    }
+    // deleteOnExit runs in reverse order of registration: the files first, then the folder.
+    if (!dir.toFile().delete()) dir.toFile().deleteOnExit();
+  }
+
+  /** The loader's message, saying so when the glue was found but libpbq.so.1 was not. */
+  private static String explain(UnsatisfiedLinkError e) {
+    String message = String.valueOf(e.getMessage());
+    return message.contains(PBQ_LIBRARY + ":")
+        ? "found, but not " + PBQ_LIBRARY + ", which it needs (" + message + ")"
+        : message;
   }
 
   private static File besideCode() {
@@ -68,9 +144,13 @@ final class Native {
   }
 
   private static UnsatisfiedLinkError failure(List<String> tried) {
-    return new UnsatisfiedLinkError("pbq: cannot load " + LIBRARY + " (which needs libpbq.so.1). Tried:\n  "
-        + String.join("\n  ", tried)
-        + "\nPut it beside pbq.jar, on java.library.path, or name it with -Dpbq.jni.library=PATH.");
+    boolean libraryMissing = tried.stream().anyMatch(t -> t.contains("found, but not " + PBQ_LIBRARY));
+    String advice = libraryMissing
+        ? "Put " + PBQ_LIBRARY + " beside " + LIBRARY + " or where the loader finds it (LD_LIBRARY_PATH, ldconfig)."
+        : "Use the pbq jar that carries both libraries, put " + LIBRARY + " beside pbq.jar or on java.library.path,"
+            + " or name it with -Dpbq.jni.library=PATH.";
+    return new UnsatisfiedLinkError("pbq: cannot load " + LIBRARY + " (which needs " + PBQ_LIBRARY + "). Tried:\n  "
+        + String.join("\n  ", tried) + "\n" + advice);
   }
 
   /** A Java string as the NUL-terminated UTF-8 the library reads. */

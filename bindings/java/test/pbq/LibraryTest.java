@@ -66,19 +66,35 @@ public class LibraryTest {
     cmd.add(System.getProperty("pbq.jar"));
     for (String e : extra) cmd.add(e);
     cmd.add("pbq.Pbq");
-    Process p = new ProcessBuilder(cmd).redirectErrorStream(true).start();
+    ProcessBuilder pb = new ProcessBuilder(cmd).redirectErrorStream(true);
+    pb.environment().remove("LD_LIBRARY_PATH");
+    Process p = pb.start();
     String out = new String(p.getInputStream().readAllBytes(), StandardCharsets.UTF_8);
     p.waitFor();
     return p.exitValue() + " " + out;
   }
 
   @Test
-  public void glueIsFoundBesideTheJarOrSaysWhereItLooked() throws Exception {
+  public void glueIsFoundBesideTheJarOrSaysWhatIsMissing() throws Exception {
     String found = run();
     assertTrue(found, found.startsWith("0 pbq 1.0.0 (ABI 1), self-test passed"));
     String missing = run("-Dpbq.jni.library=/nonexistent/libpbq_jni.so");
     assertTrue(missing, missing.contains("cannot load libpbq_jni.so"));
+    assertTrue(missing, missing.contains("pbq.jni.library: no /nonexistent/libpbq_jni.so"));
     assertTrue(missing, missing.contains("-Dpbq.jni.library=PATH"));
+    // The glue alone in a folder: found, but its libpbq.so.1 (RUNPATH $ORIGIN) is not.
+    Path alone = Files.createTempDirectory("pbq-glue-");
+    try {
+      Path glue = Files.copy(Path.of(System.getProperty("pbq.jar")).resolveSibling("libpbq_jni.so"),
+          alone.resolve("libpbq_jni.so"));
+      String noLibrary = run("-Dpbq.jni.library=" + glue);
+      assertTrue(noLibrary, noLibrary.contains("found, but not libpbq.so.1, which it needs"));
+      assertTrue(noLibrary, noLibrary.contains("Put libpbq.so.1 beside libpbq_jni.so"));
+      assertTrue(noLibrary, !noLibrary.contains("-Dpbq.jni.library=PATH"));
+    } finally {
+      Files.deleteIfExists(alone.resolve("libpbq_jni.so"));
+      Files.delete(alone);
+    }
   }
 
   static long rssKib() throws IOException {
