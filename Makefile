@@ -93,7 +93,7 @@ test-release-builds: deps
 	  -DCMAKE_BUILD_TYPE=Release -DPBQ_WERROR=ON >/dev/null
 	@cmake --build build/clang-release -j $(JOBS)
 
-test: test-release test-asan test-tsan test-valgrind test-fuzz coverage test-release-builds test-bindings
+test: test-release test-asan test-tsan test-valgrind test-fuzz coverage test-release-builds test-bindings test-install-bindings
 
 bench: deps
 	@cmake --preset bench >/dev/null
@@ -111,6 +111,21 @@ test-bindings: build bindings/node/node_modules/.package-lock.json
 	@cmake -S bindings -B build/bindings -DPBQ_LIBRARY=$(CURDIR)/build/release/libpbq.so.1 >/dev/null
 	@cmake --build build/bindings -j $(JOBS)
 	@ctest --test-dir build/bindings --output-on-failure -j $(JOBS)
+
+# The wheel, the npm package and the jar in dist/, each carrying the library as `make dist`
+# builds it (yyjson inside) in build/dist.
+.PHONY: dist-bindings test-install-bindings
+dist-bindings:
+	@./scripts/install-deps.sh dist
+	@cmake -S . -B build/dist -DPBQ_YYJSON_FROM_SOURCE=ON -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DPBQ_BUILD_TESTS=OFF >/dev/null
+	@cmake --build build/dist -j $(JOBS) --target pbq
+	@for language in python node java; do JOBS=$(JOBS) scripts/dist-$$language.sh build/dist dist || exit 1; done
+
+# Each of them installed as its host installs it, in a fresh folder with this checkout
+# out of reach, running the README's quick start.
+test-install-bindings: dist-bindings
+	@for language in python node java; do tests/install/$$language.sh dist || exit 1; done
 
 # Each binding's per-call overhead against the C call (navigation, the state document).
 bench-bindings: test-bindings

@@ -22,6 +22,6 @@ printf 'Implementation-Title: pbq\nImplementation-Version: %s\n' "$version" >"$s
 jar=$stage/pbq-$version.jar
 cp "$build/bindings-java/java/pbq.jar" "$jar"
 jar --update --file "$jar" --manifest "$stage/manifest" -C "$stage/resources" .
-rm -f "$dist/pbq-$version.jar"
+rm -f "$dist"/pbq-[0-9]*.jar
 cp "$jar" "$dist/"
 echo "$dist/pbq-$version.jar"

@@ -31,7 +31,7 @@ node -e '
   p.cpu = [process.arch];
   fs.writeFileSync(file, JSON.stringify(p, null, 2) + "\n");' "$stage/package.json"
 
-rm -f "$dist/pbq-$version.tgz"
+rm -f "$dist"/pbq-[0-9]*.tgz
 (cd "$stage" && npm pack --pack-destination "$dist" --loglevel=error >/dev/null)
 if [ ! -f "$dist/pbq-$version.tgz" ]; then
   echo "$0: npm pack made no $dist/pbq-$version.tgz" >&2

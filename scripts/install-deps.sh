@@ -79,7 +79,7 @@ run_packages=(g++ cmake make pkg-config libxxhash-dev)
 # ones (WAV, scaletempo).
 player_packages=(libgstreamer1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-alsa)
 dist_packages=("${run_packages[@]}" "${player_packages[@]}" dpkg-dev file xz-utils
-               python3 python3-setuptools python3-wheel python3-venv openjdk-17-jdk-headless)
+               python3 python3-pip python3-setuptools python3-wheel python3-venv openjdk-17-jdk-headless)
 test_packages=("${dist_packages[@]}" clang libgtest-dev libgmock-dev libbenchmark-dev
                valgrind libclang-rt-14-dev binutils gcovr lintian)
 # The language bindings' tests: pytest, JUnit (and gson, which reads the shared

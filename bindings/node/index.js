@@ -42,14 +42,17 @@ function loadAddon() {
       }
     }
   }
-  const advice = libraryMissing
-    ? `Put ${LIBRARY} beside ${libraryMissing} or where the loader finds it (LD_LIBRARY_PATH, ldconfig); ` +
-      'reinstalling the package restores it.'
-    : `The package carries an addon for linux-x64 only. Elsewhere, build pbq.node with the repository's CMake ` +
-      '(bindings/), put it beside index.js or set PBQ_ADDON to its path.';
+  if (libraryMissing) {
+    throw new PbqError(
+      `pbq: the addon pbq.node was found but cannot load ${LIBRARY}, which it needs. Tried:\n${tried.join('\n')}\n` +
+        `Put ${LIBRARY} beside ${libraryMissing} or where the loader finds it (LD_LIBRARY_PATH, ldconfig); ` +
+        'reinstalling the package restores it.');
+  }
   throw new PbqError(
-    `pbq: cannot load ${libraryMissing ? LIBRARY : 'the addon pbq.node'} (the addon needs ${LIBRARY}). ` +
-      `Tried:\n${tried.join('\n')}\n${advice}`);
+    `pbq: cannot load the addon pbq.node (which needs ${LIBRARY}). Tried:\n${tried.join('\n')}\n` +
+      'The package carries it for linux-x64 in prebuilds/ (reinstall the package if it is missing there). ' +
+      'Elsewhere, build pbq.node with the repository\'s CMake (bindings/) and put it beside index.js, ' +
+      'or set PBQ_ADDON to its path.');
 }
 
 const native = loadAddon();

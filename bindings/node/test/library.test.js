@@ -55,9 +55,9 @@ test('a load failure names what is missing: the addon, or the library it needs',
     { name: 'no addon', addon: '/nonexistent/pbq.node',
       says: [/cannot load the addon pbq\.node/, /\$PBQ_ADDON: no \/nonexistent\/pbq\.node/, /set PBQ_ADDON/] },
     { name: 'no library', addon: path.join(dir, 'pbq.node'),
-      says: [/^PbqError: pbq: cannot load libpbq\.so\.1 /m, /pbq\.node was found, but not libpbq\.so\.1/,
+      says: [/the addon pbq\.node was found but cannot load libpbq\.so\.1, which it needs/, /pbq\.node was found, but not libpbq\.so\.1/,
         /Put libpbq\.so\.1 beside /],
-      never: /build pbq\.node|PBQ_ADDON to/ },
+      never: /build pbq\.node|PBQ_ADDON to|reinstall the package if/ },
   ];
   try {
     for (const c of cases) {

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# The jar as a Java host gets it: the README's quick start compiled into App.java beside
+# the jar in a fresh folder, run as `java -cp pbq-VERSION.jar:. App` and the jar's own
+# self-test run from another folder, with this checkout out of reach. The jar's
+# libraries go into a private temporary folder that is gone after the run, and
+# -Dpbq.jni.library still overrides them.
+#   tests/install/java.sh [DIST_DIR]
+set -euo pipefail
+. "$(dirname "$0")/common.sh"
+jar=$(take_artifact 'pbq-[0-9]*.jar')
+{
+  echo 'public class App {'
+  echo '  public static void main(String[] args) throws Exception {'
+  quick_start java 'pbq.Queue'
+  echo '  }'
+  echo '}'
+} >"$place/App.java"
+cat >"$place/run.sh" <<'SCRIPT'
+set -euo pipefail
+cd "$1"
+jar=$(ls pbq-*.jar)
+javac -cp "$jar" App.java
+# A temporary folder of its own, to see what the jar leaves there.
+mkdir tmp
+out=$(java -Djava.io.tmpdir="$PWD/tmp" -cp "$jar:." App)
+grep -q '"currentIndex":3,.*"currentTrack":{[^}]*"title":"Salt Roads"' <<<"$out" ||
+  { echo "java quick start printed: $out" >&2; exit 1; }
+out=$(cd / && java -Djava.io.tmpdir="$1/tmp" -jar "$1/$jar")
+[[ "$out" = "pbq "*" (ABI 1), self-test passed" ]] ||
+  { echo "java -jar printed: $out" >&2; exit 1; }
+[ -z "$(ls -A tmp)" ] || { echo "the jar left files in java.io.tmpdir: $(ls -A tmp)" >&2; exit 1; }
+
+mkdir natives
+(cd natives && jar xf "../$jar" pbq/native)
+./check-elf.sh natives/pbq/native/linux-*/libpbq_jni.so natives/pbq/native/linux-*/libpbq.so.1
+
+# -Dpbq.jni.library names the glue to use, and is never silently replaced by the jar's.
+if err=$(java -Dpbq.jni.library=/nonexistent/libpbq_jni.so -cp "$jar:." App 2>&1); then
+  echo "-Dpbq.jni.library=/nonexistent/libpbq_jni.so was ignored" >&2; exit 1
+fi
+grep -q 'pbq.jni.library: no /nonexistent/libpbq_jni.so' <<<"$err" ||
+  { echo "-Dpbq.jni.library's failure does not say so: $err" >&2; exit 1; }
+echo "java: $jar runs the quick start as java -cp $jar:. App and leaves nothing behind"
+SCRIPT
+run_without_tree run.sh
