@@ -15,11 +15,22 @@ jar=$(take_artifact 'pbq-[0-9]*.jar')
   echo '  }'
   echo '}'
 } >"$place/App.java"
+# Which libpbq files the JVM has mapped once the glue is loaded.
+cat >"$place/Mapped.java" <<'JAVA'
+public class Mapped {
+  public static void main(String[] args) throws Exception {
+    pbq.Queue.selftest();
+    for (String line : java.nio.file.Files.readAllLines(java.nio.file.Path.of("/proc/self/maps"))) {
+      if (line.contains("/libpbq")) System.out.println(line.substring(line.indexOf('/')));
+    }
+  }
+}
+JAVA
 cat >"$place/run.sh" <<'SCRIPT'
 set -euo pipefail
 cd "$1"
 jar=$(ls pbq-*.jar)
-javac -cp "$jar" App.java
+javac -cp "$jar" App.java Mapped.java
 # A temporary folder of its own, to see what the jar leaves there.
 mkdir tmp
 out=$(java -Djava.io.tmpdir="$PWD/tmp" -cp "$jar:." App)
@@ -28,6 +39,12 @@ grep -q '"currentIndex":3,.*"currentTrack":{[^}]*"title":"Salt Roads"' <<<"$out"
 out=$(cd / && java -Djava.io.tmpdir="$1/tmp" -jar "$1/$jar")
 [[ "$out" = "pbq "*" (ABI 1), self-test passed" ]] ||
   { echo "java -jar printed: $out" >&2; exit 1; }
+# The jar's own copies, loaded from a folder of java.io.tmpdir that is already gone.
+mapped=$(java -Djava.io.tmpdir="$PWD/tmp" -cp "$jar:." Mapped | sort -u)
+expected="$PWD/tmp/pbq-[0-9]*/libpbq.so.1 (deleted)
+$PWD/tmp/pbq-[0-9]*/libpbq_jni.so (deleted)"
+[ "$(sed 's|/pbq-[0-9]*/|/pbq-[0-9]*/|' <<<"$mapped")" = "$expected" ] ||
+  { echo "the JVM mapped these libpbq files: $mapped" >&2; exit 1; }
 [ -z "$(ls -A tmp)" ] || { echo "the jar left files in java.io.tmpdir: $(ls -A tmp)" >&2; exit 1; }
 
 mkdir natives

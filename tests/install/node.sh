@@ -22,8 +22,12 @@ for entry in quick_start.cjs quick_start.mjs; do
   out=$(node "$entry")
   [ "$out" = "Salt Roads" ] || { echo "node $entry printed '$out', not 'Salt Roads'" >&2; exit 1; }
 done
+# The package's own copies.
+mapped=$(node -e "require('pbq'); process.stdout.write(require('fs').readFileSync('/proc/self/maps', 'utf8'))" |
+  grep -oE '/[^ ]*/(libpbq[^ ]*|pbq\.node)' | sort -u)
+native=$PWD/node_modules/pbq/prebuilds/linux-x64
+[ "$mapped" = "$native/libpbq.so.1"$'\n'"$native/pbq.node" ] || { echo "node mapped: $mapped" >&2; exit 1; }
 [ -f node_modules/pbq/index.d.ts ] || { echo "the package has no TypeScript declarations" >&2; exit 1; }
-native=node_modules/pbq/prebuilds/linux-x64
 ./check-elf.sh "$native/pbq.node" "$native/libpbq.so.1"
 
 # Without its libpbq.so.1 the addon is found but cannot load: the message says that.
