@@ -47,6 +47,16 @@ $PWD/tmp/pbq-[0-9]*/libpbq_jni.so (deleted)"
   { echo "the JVM mapped these libpbq files: $mapped" >&2; exit 1; }
 [ -z "$(ls -A tmp)" ] || { echo "the jar left files in java.io.tmpdir: $(ls -A tmp)" >&2; exit 1; }
 
+# A temporary folder that allows no running code: the message says what to do.
+mkdir noexec
+mount -t tmpfs -o noexec,size=4m pbq-noexec noexec
+if err=$(java -Djava.io.tmpdir="$PWD/noexec" -cp "$jar:." App 2>&1); then
+  echo "the jar's libraries loaded from a noexec folder" >&2; exit 1
+fi
+grep -q 'Set -Djava.io.tmpdir to a folder that allows running code' <<<"$err" ||
+  { echo "a noexec java.io.tmpdir gives: $err" >&2; exit 1; }
+umount noexec
+
 mkdir natives
 (cd natives && jar xf "../$jar" pbq/native)
 ./check-elf.sh natives/pbq/native/linux-*/libpbq_jni.so natives/pbq/native/linux-*/libpbq.so.1

@@ -6,6 +6,9 @@
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 wheel=$(take_artifact 'pbq-*-py3-none-linux_*.whl')
+# Built from a copy: nothing of the build in the package's source folder.
+leftovers=$(find "$top/bindings/python" \( -name '*.egg-info' -o -name build -o -name dist \) -print)
+[ -z "$leftovers" ] || { echo "the wheel's build left $leftovers" >&2; exit 1; }
 quick_start python 'import pbq' >"$place/quick_start.py"
 cat >"$place/run.sh" <<'SCRIPT'
 set -euo pipefail

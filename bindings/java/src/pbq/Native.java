@@ -41,10 +41,11 @@ final class Native {
     List<String> tried = new ArrayList<>();
     if (explicit != null) {
       if (loadFile(new File(explicit).getAbsoluteFile(), "pbq.jni.library", tried)) return;
-      throw failure(tried);
+      throw failure(tried, false);
     }
     String bundled = RESOURCES + platform() + "/";
-    if (Native.class.getResource("/" + bundled + LIBRARY) != null) {
+    boolean carried = Native.class.getResource("/" + bundled + LIBRARY) != null;
+    if (carried) {
       if (loadFromJar(bundled, tried)) return;
     } else {
       tried.add("inside the jar: no " + bundled + LIBRARY);
@@ -55,7 +56,7 @@ final class Native {
       System.loadLibrary("pbq_jni");
     } catch (UnsatisfiedLinkError e) {
       tried.add("java.library.path (" + System.getProperty("java.library.path") + "): " + explain(e));
-      throw failure(tried);
+      throw failure(tried, carried);
     }
   }
 
@@ -125,12 +126,19 @@ final class Native {
     if (!dir.toFile().delete()) dir.toFile().deleteOnExit();
   }
 
-  /** The loader's message, saying so when the glue was found but libpbq.so.1 was not. */
+  /**
+   * The loader's message, saying so when the glue was found but libpbq.so.1 was not, or
+   * when the folder it was copied to does not allow running code.
+   */
   private static String explain(UnsatisfiedLinkError e) {
     String message = String.valueOf(e.getMessage());
-    return message.contains(PBQ_LIBRARY + ":")
-        ? "found, but not " + PBQ_LIBRARY + ", which it needs (" + message + ")"
-        : message;
+    if (message.contains(PBQ_LIBRARY + ":")) {
+      return "found, but not " + PBQ_LIBRARY + ", which it needs (" + message + ")";
+    }
+    if (message.contains("failed to map segment")) {
+      return message + " (is java.io.tmpdir mounted noexec? Set -Djava.io.tmpdir to a folder that allows running code)";
+    }
+    return message;
   }
 
   private static File besideCode() {
@@ -143,12 +151,13 @@ final class Native {
     }
   }
 
-  private static UnsatisfiedLinkError failure(List<String> tried) {
+  /** carried: this jar holds the libraries for this platform (and they failed to load). */
+  private static UnsatisfiedLinkError failure(List<String> tried, boolean carried) {
     boolean libraryMissing = tried.stream().anyMatch(t -> t.contains("found, but not " + PBQ_LIBRARY));
     String advice = libraryMissing
         ? "Put " + PBQ_LIBRARY + " beside " + LIBRARY + " or where the loader finds it (LD_LIBRARY_PATH, ldconfig)."
-        : "Use the pbq jar that carries both libraries, put " + LIBRARY + " beside pbq.jar or on java.library.path,"
-            + " or name it with -Dpbq.jni.library=PATH.";
+        : (carried ? "" : "The pbq jar of a release carries both libraries for linux-x86_64. ")
+            + "Put " + LIBRARY + " beside pbq.jar or on java.library.path, or name it with -Dpbq.jni.library=PATH.";
     return new UnsatisfiedLinkError("pbq: cannot load " + LIBRARY + " (which needs " + PBQ_LIBRARY + "). Tried:\n  "
         + String.join("\n  ", tried) + "\n" + advice);
   }
