@@ -12,7 +12,7 @@ source_dir=$top/bindings/node
 dist_check_version "$source_dir/package.json" "$(node -p "require('$source_dir/package.json').version")"
 
 if [ ! "$source_dir/node_modules/.package-lock.json" -nt "$source_dir/package-lock.json" ]; then
-  (cd "$source_dir" && npm ci --no-audit --no-fund --loglevel=error)
+  (cd "$source_dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
 fi
 dist_build_bindings bindings-node -DPBQ_BINDINGS_JAVA=OFF -- pbq_node
 
