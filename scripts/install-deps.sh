@@ -118,9 +118,9 @@ export DEBIAN_FRONTEND=noninteractive
 updated=0
 if [ ${#missing[@]} -gt 0 ]; then
   echo "installing: ${missing[*]}"
-  as_root apt-get update -qq
+  as_root apt-get -o DPkg::Lock::Timeout=900 update -qq
   updated=1
-  as_root apt-get install -y -qq "${missing[@]}" >/dev/null
+  as_root apt-get -o DPkg::Lock::Timeout=900 install -y -qq "${missing[@]}" >/dev/null
 fi
 
 if [ $need_yyjson -eq 1 ]; then
@@ -135,7 +135,7 @@ if [ $need_yyjson -eq 1 ]; then
     printf 'Package: *\nPin: release n=trixie\nPin-Priority: 100\n' | as_root tee "$pin" >/dev/null
   fi
   echo "installing: libyyjson-dev (trixie)"
-  as_root apt-get update -qq
-  as_root apt-get install -y -qq -t trixie libyyjson-dev >/dev/null
+  as_root apt-get -o DPkg::Lock::Timeout=900 update -qq
+  as_root apt-get -o DPkg::Lock::Timeout=900 install -y -qq -t trixie libyyjson-dev >/dev/null
 fi
 fetch_source
