@@ -2,8 +2,9 @@
 // whose "streamURL"s are local files or URIs, takes pbq's commands while it plays,
 // and resumes where it stopped at the next launch with the same list.
 //
-// Exit status: 0 done, 1 bad usage, 2 a track list that cannot be used, 3 no audio
-// output (or a GStreamer installation without what playing needs).
+// Exit status: 0 done, 1 bad usage, 2 a track list that cannot be used, 3 a command
+// read from the input failed (as pbq), 4 no audio output (or a GStreamer
+// installation without what playing needs).
 #include <gst/gst.h>
 
 #include <cstdio>

@@ -106,6 +106,8 @@ int player::run(const options &opt) {
   if (exit_status_ == k_exit_ok && (state_ != playback::stopped || !finished_)) save_resume();
   engine_.stop();
   g_source_remove(bus_watch);
+  // As pbq: a script whose commands failed ends with its own status.
+  if (exit_status_ == k_exit_ok && !interactive_ && failures() > 0) return k_exit_command_failed;
   return exit_status_;
 }
 

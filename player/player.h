@@ -31,8 +31,9 @@ std::string seconds_text(double seconds);
 // Exit statuses of pbq-play.
 constexpr int k_exit_ok = 0;
 constexpr int k_exit_usage = 1;
-constexpr int k_exit_tracks = 2;  // the track list cannot be read or used
-constexpr int k_exit_output = 3;  // no audio output, or GStreamer lacks what it needs
+constexpr int k_exit_tracks = 2;          // the track list cannot be read or used
+constexpr int k_exit_command_failed = 3;  // a command from the input failed, as in pbq
+constexpr int k_exit_output = 4;          // no audio output, or GStreamer lacks what it needs
 
 class player final : public cli::engine_hooks {
  public:
@@ -75,7 +76,11 @@ class player final : public cli::engine_hooks {
   void read_input(bool backlog_only);
   void run_lines();
   void run_line(const std::string &line);
+  void run_command(std::string_view line);
   bool player_command(const std::string &command, const std::string &args);
+  void fail(const std::string &message);
+  // Commands of the input that failed (not counting those meant to fail).
+  int failures() const { return session_.failures() + own_failures_ - forgiven_; }
 
   // What the engine does.
   void perform_pending();
@@ -96,6 +101,8 @@ class player final : public cli::engine_hooks {
   GMainLoop *loop_ = nullptr;
   bool quitting_ = false;
   int exit_status_ = k_exit_ok;
+  int own_failures_ = 0;  // of the player's own commands
+  int forgiven_ = 0;      // failures of commands meant to fail
 
   std::string base_dir_;     // the track list's folder: relative addresses count from it
   std::string resume_path_;  // empty: resume is not kept
