@@ -87,6 +87,10 @@ bool engine::open(const std::string &sink, std::string *error) {
     g_printerr("pbq-play: scaletempo is missing (the good plug-ins): a rate changes the pitch too\n");
     rated = sink_;
   }
+  if (GstPad *output = gst_element_get_static_pad(sink_, "sink")) {
+    gst_pad_add_probe(output, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, on_output_event, this, nullptr);
+    gst_object_unref(output);
+  }
   // Every stream's segment carries the rate into scaletempo, also a stream that
   // playbin starts at the normal rate after a gapless hand-over.
   GstPad *pad = gst_element_get_static_pad(rated, "sink");
@@ -183,8 +187,19 @@ void engine::set_rate(double rate) {
   apply_seek(position());
 }
 
+void engine::set_volume(double volume) {
+  g_object_set(playbin_, "volume", volume < 0.0 ? 0.0 : volume > 1.0 ? 1.0 : volume, nullptr);
+}
+
+double engine::volume() const {
+  gdouble volume = 1.0;
+  g_object_get(playbin_, "volume", &volume, nullptr);
+  return volume;
+}
+
 double engine::position() const {
   if (pending_start_) return *pending_start_;  // not there yet, but going there
+  if (output_between_streams_) return 0.0;     // a handed-over stream at its start
   gint64 at = 0;
   if (!gst_element_query_position(playbin_, GST_FORMAT_TIME, &at) || at < 0) return 0.0;
   return static_cast<double>(at) / GST_SECOND;
@@ -257,6 +272,14 @@ void engine::on_about_to_finish(GstElement *playbin, gpointer self) {
   if (!settled || !e->follow_up_ || e->hold_hand_over_) return;
   g_object_set(playbin, "uri", e->follow_up_->uri.c_str(), nullptr);
   e->queued_ = e->follow_up_;
+}
+
+GstPadProbeReturn engine::on_output_event(GstPad *, GstPadProbeInfo *info, gpointer self) {
+  auto *e = static_cast<engine *>(self);
+  GstEventType type = GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info));
+  if (type == GST_EVENT_STREAM_START) e->output_between_streams_ = true;
+  else if (type == GST_EVENT_SEGMENT) e->output_between_streams_ = false;
+  return GST_PAD_PROBE_OK;
 }
 
 // The segment of every stream, on its way into scaletempo, takes the player's

@@ -49,6 +49,9 @@ class engine {
   // The rate, applied with the pitch kept; stays in force for the next files,
   // handed over without a gap as at the normal rate.
   void set_rate(double rate);
+  // The output volume, 0 (silent) to 1 (full), kept from file to file.
+  void set_volume(double volume);
+  double volume() const;
   // Seconds played of the current file; 0 when it cannot tell.
   double position() const;
 
@@ -66,6 +69,7 @@ class engine {
  private:
   static void on_about_to_finish(GstElement *playbin, gpointer self);
   static GstPadProbeReturn on_stream_data(GstPad *pad, GstPadProbeInfo *info, gpointer self);
+  static GstPadProbeReturn on_output_event(GstPad *pad, GstPadProbeInfo *info, gpointer self);
   void apply_seek(double seconds);
   // Stops any wait in "about-to-finish" before the pipeline changes state.
   void hold_hand_overs();
@@ -74,6 +78,9 @@ class engine {
   GstElement *sink_ = nullptr;
   GstBus *bus_ = nullptr;
   std::atomic<double> rate_ = 1.0;  // read by the segment probe on a streaming thread
+  // A new stream reached the output, its segment not yet: the output would still
+  // tell the position in the stream before.
+  std::atomic<bool> output_between_streams_ = false;
 
   // What the segment probe keeps of the stream going into scaletempo (its thread only).
   struct rate_keeping {

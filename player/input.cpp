@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "media.h"
 #include "player.h"
 #include "text.h"
 
@@ -105,6 +106,35 @@ void player::run_command(std::string_view line) {
     perform_pending();
     after_change();
   }
+  bus_.refresh();
+}
+
+void player::bus_command(const std::string &line) {
+  say("mpris> " + cli::printable(line));
+  int before = failures();
+  run_command(line);
+  forgiven_ += failures() - before;  // the bus's failures are not the script's
+  if (line == "pause" || line == "stop") held_by_bus_ = state_ != playback::playing;
+  out_ << std::flush;
+}
+
+bus_view player::bus_look() {
+  bus_view view;
+  view.status = state_ == playback::playing ? "Playing" : state_ == playback::paused ? "Paused" : "Stopped";
+  view.state = state();
+  if (const cli::track_info *track = view.state ? cli::current_track(*view.state) : nullptr) {
+    view.uri = locate(track->url, base_dir_).uri;
+  }
+  view.position = position();
+  view.volume = engine_.volume();
+  return view;
+}
+
+void player::bus_set_volume(double volume) { engine_.set_volume(volume); }
+
+void player::bus_quit() {
+  say("mpris> quit");
+  quit(k_exit_ok);
 }
 
 void player::fail(const std::string &message) {
@@ -145,6 +175,7 @@ bool player::player_command(const std::string &command, const std::string &args)
     if (!seconds || *seconds < 0) return fail("usage: seek SECONDS"), true;
     if (state_ == playback::stopped || !engine_.seek(*seconds)) return fail("nothing is playing"), true;
     say("seek to " + cli::clock_text(*seconds));
+    bus_.seeked(*seconds);
   } else if (command == "status") {
     if (pending_) {
       // Commands waiting at launch run before the first track starts.

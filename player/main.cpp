@@ -60,6 +60,8 @@ std::optional<int> parse_options(int argc, char **argv, player::options *opt) {
       opt->fresh = true;
     } else if (arg == "--json") {
       opt->json = true;
+    } else if (arg == "--no-mpris") {
+      opt->bus = false;
     } else if (arg.size() > 1 && arg[0] == '-') {
       std::cerr << "pbq-play: unknown option " << arg << "\n" << k_usage;
       return player::k_exit_usage;

@@ -75,6 +75,11 @@ int player::run(const options &opt) {
   interactive_ = isatty(STDIN_FILENO) != 0;
   say("pbq-play " + std::string(pbq::version()) + ": " + opt.tracks_path + " through " + opt.sink + " audio");
   if (interactive_) say("type help for the commands, quit to leave");
+  if (opt.bus) {
+    std::string bus_error;
+    std::string name = bus_.start(this, &bus_error);
+    if (!name.empty()) say("on the session bus as " + name);
+  }
 
   // Resumed or fresh, the queue is set before any command: commands already
   // waiting on the input (a script) then apply before the first note plays, so
@@ -328,6 +333,7 @@ void player::stop(bool queue_over) {
 void player::after_change() {
   std::optional<cli::queue_state> s = state();
   if (!s) return;
+  if (state_ == playback::playing) held_by_bus_ = false;
   if (s->rate != applied_rate_) {
     applied_rate_ = s->rate;
     engine_.set_rate(s->rate);
@@ -341,6 +347,7 @@ void player::after_change() {
     if (m.problem.empty()) next = follow_up{*index, track.url, m.uri};
   }
   engine_.set_follow_up(std::move(next));
+  bus_.refresh();
 }
 
 void player::check_wait() {
@@ -385,7 +392,8 @@ void player::tick() {
   }
   if (waiting_) return check_wait();
   // A script that has ended with nothing playing any more: nothing can happen now.
-  if (input_closed_ && lines_.empty() && state_ != playback::playing) quit(exit_status_);
+  // Paused or stopped from the bus, it waits for the bus instead.
+  if (input_closed_ && lines_.empty() && state_ != playback::playing && !held_by_bus_) quit(exit_status_);
 }
 
 void player::save_resume() {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "engine.h"
+#include "mpris.h"
 #include "session.h"
 
 namespace player {
@@ -23,6 +24,7 @@ struct options {
   int32_t start = 0;
   bool fresh = false;  // ignore the stored resume document
   bool json = false;   // the state document after each command instead of the view
+  bool bus = true;     // on the session bus (MPRIS) when there is one
 };
 
 // "1.250": seconds with milliseconds, as the player prints positions.
@@ -35,7 +37,7 @@ constexpr int k_exit_tracks = 2;          // the track list cannot be read or us
 constexpr int k_exit_command_failed = 3;  // a command from the input failed, as in pbq
 constexpr int k_exit_output = 4;          // no audio output, or GStreamer lacks what it needs
 
-class player final : public cli::engine_hooks {
+class player final : public cli::engine_hooks, public bus_host {
  public:
   player(std::ostream &out, bool json_view) : out_(out), session_(out, json_view) {}
   player(const player &) = delete;
@@ -49,6 +51,11 @@ class player final : public cli::engine_hooks {
   double position() override;
   int64_t now() override;
   int64_t clock_rate() override { return 1000; }  // milliseconds
+
+  void bus_command(const std::string &line) override;
+  bus_view bus_look() override;
+  void bus_set_volume(double volume) override;
+  void bus_quit() override;
 
  private:
   enum class playback { stopped, playing, paused };
@@ -98,6 +105,8 @@ class player final : public cli::engine_hooks {
   std::ostream &out_;
   cli::session session_;
   engine engine_;
+  mpris bus_;
+  bool held_by_bus_ = false;  // paused or stopped from the bus: stays for the bus to resume
   GMainLoop *loop_ = nullptr;
   bool quitting_ = false;
   int exit_status_ = k_exit_ok;
