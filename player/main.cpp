@@ -69,11 +69,12 @@ std::optional<int> parse_options(int argc, char **argv, player::options *opt) {
       positional.push_back(arg);
     }
   }
-  if (positional.size() != 1) {
-    std::cerr << "pbq-play: name one track list\n" << k_usage;
+  if (positional.empty()) {
+    std::cerr << "pbq-play: name what to play\n" << k_usage;
     return player::k_exit_usage;
   }
-  opt->tracks_path = positional[0];
+  opt->sources = positional;
+  opt->tracks_path = positional[0] + (positional.size() > 1 ? " and " + std::to_string(positional.size() - 1) + " more" : "");
   return std::nullopt;
 }
 

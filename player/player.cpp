@@ -13,6 +13,7 @@
 #include "gapless.h"
 #include "media.h"
 #include "resume_file.h"
+#include "sources.h"
 #include "text.h"
 
 namespace player {
@@ -68,13 +69,14 @@ int player::run(const options &opt) {
   }
   session_.set_hooks(this);
   std::string dir = state_dir();
-  if (!dir.empty()) resume_path_ = resume_path(dir, opt.tracks_path);
+  if (!dir.empty()) resume_path_ = resume_path(dir, resume_key(opt.sources));
 
   loop_ = g_main_loop_new(nullptr, FALSE);
   guint bus_watch = gst_bus_add_watch(engine_.bus(), on_bus, this);
   interactive_ = isatty(STDIN_FILENO) != 0;
   say("pbq-play " + std::string(pbq::version()) + ": " + opt.tracks_path + " through " + opt.sink + " audio");
   if (interactive_) say("type help for the commands, quit to leave");
+  for (const std::string &line : skipped_) say(line);
   if (opt.bus) {
     std::string bus_error;
     std::string name = bus_.start(this, &bus_error);
@@ -118,13 +120,14 @@ int player::run(const options &opt) {
 
 bool player::load(const options &opt) {
   std::string error;
-  std::optional<std::string> tracks = cli::read_file(opt.tracks_path, &error);
-  if (!tracks) {
+  track_list list;
+  if (!read_sources(opt.sources, &list, &error)) {
     std::fprintf(stderr, "pbq-play: %s\n", error.c_str());
     exit_status_ = k_exit_tracks;
     return false;
   }
-  if (!session_.open(std::move(*tracks), opt.start, &error)) {
+  skipped_ = std::move(list.skipped);
+  if (!session_.open(std::move(list.json), opt.start, &error)) {
     std::fprintf(stderr, "pbq-play: %s is not a track list: %s\n", opt.tracks_path.c_str(), error.c_str());
     exit_status_ = k_exit_tracks;
     return false;
@@ -135,7 +138,7 @@ bool player::load(const options &opt) {
     exit_status_ = k_exit_tracks;
     return false;
   }
-  base_dir_ = folder_of(opt.tracks_path);
+  base_dir_ = list.base_dir;
   return true;
 }
 

@@ -11,6 +11,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "engine.h"
 #include "mpris.h"
@@ -19,7 +20,8 @@
 namespace player {
 
 struct options {
-  std::string tracks_path;
+  std::string tracks_path;           // how the player names what it plays
+  std::vector<std::string> sources;  // a JSON track list, or folders, playlists and audio files
   std::string sink = "auto";
   int32_t start = 0;
   bool fresh = false;  // ignore the stored resume document
@@ -114,6 +116,7 @@ class player final : public cli::engine_hooks, public bus_host {
   int forgiven_ = 0;      // failures of commands meant to fail
 
   std::string base_dir_;     // the track list's folder: relative addresses count from it
+  std::vector<std::string> skipped_;  // the sources' entries left out, and why
   std::string resume_path_;  // empty: resume is not kept
   bool resume_error_said_ = false;
   bool finished_ = false;    // the queue played to its end: nothing to resume

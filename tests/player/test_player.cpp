@@ -402,4 +402,35 @@ TEST_F(Player, MakeAlbumRefusesBadArgumentsWithoutWriting) {
   }
 }
 
+// A listener's folder and playlist: a folder's audio files in natural order, down
+// into its subfolders, titles and artists from the tags (the file name when there
+// is none); a playlist's entries relative to it, its #EXTINF titles. What cannot
+// be played is skipped with a message; a title's control characters are shown
+// escaped.
+TEST_F(Player, PlaysAFolderAndAPlaylist) {
+  std::string make = shell_quoted(PBQ_MAKE_ALBUM) + " --flac " + shell_quoted(state_dir_ + "/Library") + " 2 0.5 >/dev/null";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  std::string setup = "cd " + shell_quoted(state_dir_) + " && mkdir 'Library/Disc 2' && cp " +
+                      shell_quoted(*album_dir_ + "/01.wav") + " 'Library/Disc 2/10 Last.wav' && cp " +
+                      shell_quoted(*album_dir_ + "/02.wav") + " 'Library/Disc 2/9 Nine.wav' && " +
+                      "echo junk > Library/broken.mp3 && echo x > Library/cover.jpg";
+  ASSERT_EQ(std::system(setup.c_str()), 0);
+
+  run_result folder = run("--sink fake --fresh " + shell_quoted(state_dir_ + "/Library"), "");
+  EXPECT_EQ(folder.status, 0) << folder.output;
+  EXPECT_TRUE(in_order(folder.output, {"skipped", "broken.mp3", "play #0 Tone 1 (440 Hz) - pbq test signal",
+                                       "play #1 Tone 2 (494 Hz) - pbq test signal", "play #2 9 Nine.wav",
+                                       "play #3 10 Last.wav", "stop: the queue is over"}));
+  EXPECT_EQ(folder.output.find("cover"), std::string::npos) << folder.output;
+  EXPECT_EQ(folder.output.find("cannot play"), std::string::npos) << folder.output;
+
+  std::string list = file("list.m3u", "#EXTM3U\n#EXTINF:1,Opening \x1b[31mRed\nLibrary/Disc 2/9 Nine.wav\n"
+                                      "nowhere.wav\nLibrary/01.flac\n");
+  run_result playlist = run("--sink fake --fresh " + shell_quoted(list), "");
+  EXPECT_EQ(playlist.status, 0) << playlist.output;
+  EXPECT_TRUE(in_order(playlist.output, {"skipped", "nowhere.wav", "file not found", "play #0 Opening \\u001b[31mRed (0:01)",
+                                         "play #1 Tone 1 (440 Hz) - pbq test signal", "stop: the queue is over"}));
+  EXPECT_EQ(playlist.output.find('\x1b'), std::string::npos) << "a control character reached the terminal";
+}
+
 }  // namespace
