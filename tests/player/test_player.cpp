@@ -296,7 +296,7 @@ TEST_F(Player, RefusesWhatItCannotUse) {
       // An ALSA with no device configured, whatever the machine has.
       {"no audio device", "--sink alsa --fresh " + shell_quoted(album()),
        "ALSA_CONFIG_PATH=" + shell_quoted(file("alsa.conf", "")), 4, "--sink fake plays in silence"},
-      {"no track list named", "--sink fake", "", 1, "usage: pbq-play"},
+      {"nothing named to play", "--sink fake", "", 1, "Usage: pbq-play"},
   };
   for (const refusal &c : cases) {
     SCOPED_TRACE(c.name);
@@ -313,14 +313,15 @@ TEST_F(Player, ExitStatusSaysWhetherACommandFailed) {
     const char *script;
     int status;
   } cases[] = {
-      {"frobnicate\n", 3},
-      {"jump 99\n", 3},
-      {"rate abc\n", 3},
-      {"seek -1\n", 3},
-      {"until soon\n", 3},
-      {"! jump 99\n! seek -1\n", 0},
-      {"! next\n", 3},  // expected to fail, but it did not
-      {"next\nstatus\n", 0},
+      {"frobnicate\nquit\n", 3},
+      {"jump 99\nquit\n", 3},
+      {"rate abc\nquit\n", 3},
+      {"seek -1\nquit\n", 3},
+      {"until soon\nquit\n", 3},
+      {"! jump 99\n! seek -1\nquit\n", 0},
+      {"! next\nquit\n", 3},  // expected to fail, but it did not
+      {"next\nstatus\nquit\n", 0},
+      {"jump 99\n", 3},  // and when the input ends with the album
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.script);
