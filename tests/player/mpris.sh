@@ -9,8 +9,10 @@ make_album=${2:?usage: mpris.sh PBQ_PLAY PBQ_MAKE_ALBUM}
 
 work=$(mktemp -d)
 player_pid=
+monitor_pid=
 cleanup() {
   [ -n "$player_pid" ] && kill "$player_pid" 2>/dev/null || true
+  [ -n "$monitor_pid" ] && kill "$monitor_pid" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -34,6 +36,16 @@ expect_output() {
 
 lines() { wc -l <"$work/out"; }
 
+# Waits until the signals the player sent hold TEXT (grep -E, on one line or on a
+# dbus-monitor line and the next).
+expect_signal() {
+  for _ in $(seq 100); do
+    tr '\n' ' ' <"$work/signals" | grep -qE -- "$1" && return 0
+    sleep 0.1
+  done
+  fail "no signal with $1: $(cat "$work/signals")"
+}
+
 # The state document after the calls so far.
 state() {
   local from
@@ -56,6 +68,10 @@ player_pid=$!
 exec 3>"$work/input"
 expect_output "on the session bus as org.mpris.MediaPlayer2.pbq"
 
+dbus-monitor --session "type='signal',path='/org/mpris/MediaPlayer2'" >"$work/signals" 2>&1 &
+monitor_pid=$!
+sleep 0.5  # until the monitor is on the bus
+
 pc() { playerctl --player=pbq "$@"; }
 check "playerctl lists the player" "pbq" "$(playerctl --list-all | grep -x pbq)"
 check "status" "Playing" "$(pc status)"
@@ -65,6 +81,8 @@ check "track id" "'/org/pbq/Track/0'" "$(pc metadata mpris:trackid)"
 
 pc next
 check "next: title" "Tone 2 (494 Hz)" "$(pc metadata title)"
+expect_signal '"xesam:title" +variant +string "Tone 2 \(494 Hz\)"'
+echo "ok: PropertiesChanged with the new track's metadata"
 expect_output "mpris> next"
 pc previous
 check "previous early in a track: the one before" "Tone 1 (440 Hz)" "$(pc metadata title)"
@@ -85,6 +103,8 @@ echo "jump 0" >&3
 
 pc pause
 check "pause" "Paused" "$(pc status)"
+expect_signal '"PlaybackStatus" +variant +string "Paused"'
+echo "ok: PropertiesChanged with the playback status"
 pc play
 check "play" "Playing" "$(pc status)"
 pc play-pause
@@ -121,6 +141,8 @@ set_rate 1
 
 pc position 10
 expect_output "seek to 0:10"
+expect_signal 'member=Seeked +int64 10000000'
+echo "ok: Seeked after a seek"
 position=$(pc position)
 awk -v p="$position" 'BEGIN { exit !(p >= 10 && p < 25) }' || fail "position after seeking to 10: $position"
 echo "ok: seek to a position"
@@ -142,7 +164,16 @@ for _ in $(seq 100); do grep -q "on the session bus as" "$work/out2" && break; s
 grep -q "on the session bus as org.mpris.MediaPlayer2.pbq.instance$second" "$work/out2" ||
   fail "the second player's name: $(cat "$work/out2")"
 echo "ok: a second player takes an instance name"
-kill "$second"
+# Its input has ended: paused from the bus, it waits for the bus instead of ending.
+playerctl --player="pbq.instance$second" pause
+sleep 0.5  # the player looks for an ended input every 100 ms
+kill -0 "$second" 2>/dev/null || fail "paused from the bus with its input ended, the player left"
+echo "ok: paused from the bus, it waits for the bus"
+dbus-send --session --print-reply --dest="org.mpris.MediaPlayer2.pbq.instance$second" /org/mpris/MediaPlayer2 \
+  org.mpris.MediaPlayer2.Quit >/dev/null
+status=0
+wait "$second" || status=$?
+check "the second player quits over the bus" 0 "$status"
 
 # Quit over the bus ends the player, with the input still open.
 call org.mpris.MediaPlayer2.Quit
