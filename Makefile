@@ -34,7 +34,7 @@ package: deps
 	@cmake --build build/package -j $(JOBS)
 	@cd build/package && cpack -G DEB
 
-# pbq-play on a short demo album of test tones it makes (or on TRACKS=list.json),
+# pbq-play on a short demo album of test tones it makes (or on TRACKS=a folder, playlist or list),
 # through the system's audio output (SINK=fake plays in silence).
 .PHONY: play
 # Only the player speaks: the configure and build listing goes to build/play.log,

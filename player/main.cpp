@@ -68,7 +68,9 @@ std::optional<int> parse_options(int argc, char **argv, player::options *opt) {
       std::cout << k_usage;
       return player::k_exit_ok;
     } else if (arg == "--version") {
-      std::cout << "pbq-play " << pbq::version() << ", " << gst_version_string() << "\n";
+      gchar *gstreamer = gst_version_string();
+      std::cout << "pbq-play " << pbq::version() << ", " << gstreamer << "\n";
+      g_free(gstreamer);
       return player::k_exit_ok;
     } else if (arg == "--sink") {
       const char *v = value();
