@@ -152,6 +152,15 @@ position=$(pc position)
 awk -v p="$position" 'BEGIN { exit !(p >= 15 && p < 30) }' || fail "position after seeking 5 s on: $position"
 echo "ok: seek by an offset"
 
+# The track list: the play queue, and GoTo an entry of it; OpenUri plays an address now.
+check "tracks" 3 "$(dbus-send --session --print-reply --dest=org.mpris.MediaPlayer2.pbq /org/mpris/MediaPlayer2 \
+  org.freedesktop.DBus.Properties.Get string:org.mpris.MediaPlayer2.TrackList string:Tracks | grep -c 'object path')"
+call org.mpris.MediaPlayer2.TrackList.GoTo objpath:/org/pbq/Track/1
+check "GoTo" "Tone 2 (494 Hz)" "$(pc metadata title)"
+call org.mpris.MediaPlayer2.Player.OpenUri string:"file://$work/album/03.wav"
+check "OpenUri plays the address" "file://$work/album/03.wav" "$(pc metadata xesam:url)"
+check "OpenUri: after the entry that played" "'/org/pbq/Track/2'" "$(pc metadata mpris:trackid)"
+
 pc volume 0.25
 check "volume" "0.250000" "$(pc volume)"
 pc stop
