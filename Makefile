@@ -34,12 +34,17 @@ package: deps
 	@cmake --build build/package -j $(JOBS)
 	@cd build/package && cpack -G DEB
 
-# pbq-play on a short demo album of test tones it makes (or on TRACKS=list.json),
+# pbq-play on a short demo album of test tones it makes (or on TRACKS=a folder, playlist or list),
 # through the system's audio output (SINK=fake plays in silence).
 .PHONY: play
+# Only the player speaks: the configure and build listing goes to build/play.log,
+# shown when something fails.
 SINK ?= auto
-play: build
-	@if [ -z "$(TRACKS)" ]; then ./build/release/player/pbq-make-album build/release/demo-album 5 3; fi
+play: deps
+	@mkdir -p build
+	@{ cmake --preset release && cmake --build --preset release -j $(JOBS) --target pbq_play pbq_make_album; } \
+	  >build/play.log 2>&1 || { cat build/play.log; exit 1; }
+	@if [ -z "$(TRACKS)" ]; then ./build/release/player/pbq-make-album build/release/demo-album 5 3 >/dev/null; fi
 	@./build/release/player/pbq-play --sink $(SINK) $(if $(TRACKS),$(TRACKS),build/release/demo-album/album.json)
 
 test-release: build

@@ -10,31 +10,36 @@ namespace cli {
 
 namespace {
 
-constexpr const char *k_help = R"(commands (indices count from 0; up-next index k is the k-th entry after the current one):
-  next                      skip to the next entry
-  prev [POSITION]           the previous button, POSITION seconds into the track (default 0)
-  ended                     the current track played to its end
-  jump N                    make queue entry N current
-  repeat off|all|one|cycle  set or cycle the repeat mode
-  shuffle on|off [SEED]     shuffle the entries after the current one (SEED default 0)
-  playnext JSON|@FILE       put a track right after the current entry
-  add JSON|@FILE            put a track at the end of the queue
-  remove K                  remove up-next entry K
-  move FROM TO              move up-next entry FROM to up-next index TO
-  clear                     remove every up-next entry
-  rate R                    playback rate, kept within 0.5..2.0
-  sleep off|end|DURATION    sleep timer: off, at the end of the track, or after DURATION
-                            (90, 90s, 30m, 1h or m:ss on the simulated clock)
-  tick SECONDS              move the simulated clock on (same forms as DURATION)
-  state                     print the state document
-  queue                     list the whole play queue with its indices
-  export POSITION [FILE]    print the resume document for POSITION seconds (and save it)
-  restore [FILE]            relaunch: a new queue resumed from FILE or the last export
-  load JSON|@FILE [START]   load another track list (START only with @FILE)
-  selftest                  run the library's self-test
-  help                      this list
-  quit                      end the session (end of input does too)
-lines starting with # are comments; "! COMMAND" expects COMMAND to fail)";
+struct help_row {
+  const char *name;
+  const char *line;
+};
+
+// One row per command, in the order of the help.
+constexpr help_row k_help_rows[] = {
+    {"next", "next                      skip to the next entry"},
+    {"prev", "prev [POSITION]           the previous button, POSITION seconds into the track (default 0)"},
+    {"ended", "ended                     the current track played to its end"},
+    {"jump", "jump N                    make queue entry N current"},
+    {"repeat", "repeat off|all|one|cycle  set or cycle the repeat mode"},
+    {"shuffle", "shuffle on|off [SEED]     shuffle the entries after the current one (SEED default 0)"},
+    {"playnext", "playnext JSON|@FILE       put a track right after the current entry"},
+    {"add", "add JSON|@FILE            put a track at the end of the queue"},
+    {"remove", "remove K                  remove up-next entry K"},
+    {"move", "move FROM TO              move up-next entry FROM to up-next index TO"},
+    {"clear", "clear                     remove every up-next entry"},
+    {"rate", "rate R                    playback rate, kept within 0.5..2.0"},
+    {"sleep", "sleep off|end|DURATION    sleep timer: off, at the end of the track, or after DURATION"},
+    {"tick", "tick SECONDS              move the simulated clock on (same forms as DURATION)"},
+    {"state", "state                     print the state document"},
+    {"queue", "queue                     list the whole play queue with its indices"},
+    {"export", "export POSITION [FILE]    print the resume document for POSITION seconds (and save it)"},
+    {"restore", "restore [FILE]            relaunch: a new queue resumed from FILE or the last export"},
+    {"load", "load JSON|@FILE [START]   load another track list (START only with @FILE)"},
+    {"selftest", "selftest                  run the library's self-test"},
+    {"help", "help                      this list"},
+    {"quit", "quit                      end the session (end of input does too)"},
+};
 
 std::string usage_error(const char *usage) { return std::string("usage: ") + usage; }
 
@@ -400,6 +405,26 @@ void session::cmd_selftest() {
   fail("self-test failed at step " + step);
 }
 
-void session::cmd_help() { out_ << k_help << "\n"; }
+std::string command_help(bool real_clock, const std::vector<std::string_view> &leave_out) {
+  std::string out = "commands (indices count from 0; up-next index k is the k-th entry after the current one):\n";
+  for (const help_row &row : k_help_rows) {
+    std::string_view name = row.name;
+    if (real_clock && name == "tick") continue;  // the clock is the host's
+    bool left_out = false;
+    for (std::string_view other : leave_out) left_out = left_out || other == name;
+    if (left_out) continue;
+    out.append("  ").append(row.line).append("\n");
+    if (name == "sleep") {
+      out.append(real_clock ? "                            (90, 90s, 30m, 1h or m:ss)\n"
+                            : "                            (90, 90s, 30m, 1h or m:ss on the simulated clock)\n");
+    }
+  }
+  return out;
+}
+
+void session::cmd_help() {
+  out_ << command_help(hooks_ != nullptr, {})
+       << "lines starting with # are comments; \"! COMMAND\" expects COMMAND to fail\n";
+}
 
 }  // namespace cli

@@ -7,11 +7,17 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "pbq.hpp"
 #include "view.h"
 
 namespace cli {
+
+// The help of the session's commands, one line each (two for sleep), under a
+// heading; with `real_clock` (a host with an engine) without tick and the
+// simulated clock. Commands in `leave_out` are left out (a host that lists its own).
+std::string command_help(bool real_clock, const std::vector<std::string_view> &leave_out);
 
 // A host with a real audio engine behind the session: the session tells it when
 // what plays must change, and takes the playing position and the clock from it

@@ -26,6 +26,7 @@ track_info read_track(yyjson_val *obj) {
   t.url = string_member(obj, "streamURL");
   t.title = string_member(obj, "title");
   t.artist = string_member(obj, "artist");
+  t.artwork = string_member(obj, "artworkURL");
   t.duration = yyjson_get_num(yyjson_obj_get(obj, "duration"));
   return t;
 }

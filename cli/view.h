@@ -11,7 +11,7 @@
 namespace cli {
 
 struct track_info {
-  std::string url, title, artist;
+  std::string url, title, artist, artwork;
   double duration = 0.0;
 };
 

@@ -1,6 +1,7 @@
 // The GStreamer side of the player: one playbin, audio only.
 #include "engine.h"
 
+#include <chrono>
 #include <utility>
 
 namespace player {
@@ -11,6 +12,10 @@ namespace {
 // subtitles even when a file carries them.
 constexpr guint k_play_audio = 0x2;
 constexpr guint k_play_soft_volume = 0x10;
+
+// How long "about-to-finish" waits for the main thread to say what follows the
+// file it handed over last; past it, the stream simply ends.
+constexpr auto k_follow_up_wait = std::chrono::seconds(10);
 
 GstElement *make_sink(const std::string &name, std::string *error) {
   GstElement *sink = nullptr;
@@ -51,6 +56,7 @@ bool auto_found_a_device(GstElement *sink) {
 
 engine::~engine() {
   if (playbin_ != nullptr) {
+    hold_hand_overs();
     gst_element_set_state(playbin_, GST_STATE_NULL);
     gst_object_unref(playbin_);
   }
@@ -74,10 +80,24 @@ bool engine::open(const std::string &sink, std::string *error) {
   g_object_set(playbin_, "audio-sink", sink_, "flags", k_play_audio | k_play_soft_volume, nullptr);
   // scaletempo stretches the sound in time when the rate changes, so that a
   // spoken book at 1.5x does not sound like chipmunks.
-  if (GstElement *tempo = gst_element_factory_make("scaletempo", "tempo")) {
-    g_object_set(playbin_, "audio-filter", tempo, nullptr);
+  GstElement *rated = gst_element_factory_make("scaletempo", "tempo");
+  if (rated != nullptr) {
+    g_object_set(playbin_, "audio-filter", rated, nullptr);
   } else {
     g_printerr("pbq-play: scaletempo is missing (the good plug-ins): a rate changes the pitch too\n");
+    rated = sink_;
+  }
+  if (GstPad *output = gst_element_get_static_pad(sink_, "sink")) {
+    gst_pad_add_probe(output, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, on_output_event, this, nullptr);
+    gst_object_unref(output);
+  }
+  // Every stream's segment carries the rate into scaletempo, also a stream that
+  // playbin starts at the normal rate after a gapless hand-over.
+  GstPad *pad = gst_element_get_static_pad(rated, "sink");
+  if (pad != nullptr) {
+    auto types = GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM | GST_PAD_PROBE_TYPE_EVENT_FLUSH | GST_PAD_PROBE_TYPE_BUFFER;
+    gst_pad_add_probe(pad, static_cast<GstPadProbeType>(types), on_stream_data, this, nullptr);
+    gst_object_unref(pad);
   }
   g_signal_connect(playbin_, "about-to-finish", G_CALLBACK(on_about_to_finish), this);
   bus_ = gst_element_get_bus(playbin_);
@@ -93,22 +113,24 @@ void engine::play(const std::string &uri, double start) {
   // Down to NULL, not READY: after a file that failed, playbin may otherwise carry
   // its failure into the next one. What the previous file left on the bus (its
   // end, its errors) is no longer news.
+  hold_hand_overs();
   gst_element_set_state(playbin_, GST_STATE_NULL);
   gst_bus_set_flushing(bus_, TRUE);
   gst_bus_set_flushing(bus_, FALSE);
   g_object_set(playbin_, "uri", uri.c_str(), nullptr);
   current_uri_ = uri;
   pending_start_.reset();
-  if (start > 0.0 || rate_ != 1.0) pending_start_ = start;
+  if (start > 0.0) pending_start_ = start;
   {
     std::lock_guard<std::mutex> guard(lock_);
     queued_.reset();
+    awaiting_refresh_ = false;
     hold_hand_over_ = pending_start_.has_value();
   }
   awaiting_first_start_ = true;
   want_playing_ = true;
-  // With a place or a rate to go to, the file waits in PAUSED until the seek is
-  // done, so that not a moment of it sounds from the wrong place or at the wrong rate.
+  // With a place to go to, the file waits in PAUSED until the seek is done, so
+  // that not a moment of it sounds from the wrong place.
   gst_element_set_state(playbin_, pending_start_ ? GST_STATE_PAUSED : GST_STATE_PLAYING);
 }
 
@@ -123,6 +145,7 @@ void engine::resume() {
 }
 
 void engine::stop() {
+  hold_hand_overs();
   gst_element_set_state(playbin_, GST_STATE_NULL);
   gst_bus_set_flushing(bus_, TRUE);
   gst_bus_set_flushing(bus_, FALSE);
@@ -130,7 +153,14 @@ void engine::stop() {
   awaiting_first_start_ = false;
   std::lock_guard<std::mutex> guard(lock_);
   queued_.reset();
+  awaiting_refresh_ = false;
   hold_hand_over_ = false;
+}
+
+void engine::hold_hand_overs() {
+  std::lock_guard<std::mutex> guard(lock_);
+  hold_hand_over_ = true;
+  follow_up_changed_.notify_all();
 }
 
 bool engine::seek(double seconds) {
@@ -146,10 +176,6 @@ bool engine::seek(double seconds) {
 void engine::set_rate(double rate) {
   if (rate == rate_) return;
   rate_ = rate;
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    normal_rate_ = rate == 1.0;
-  }
   if (GST_STATE_TARGET(playbin_) < GST_STATE_PAUSED) return;  // stopped: play() applies it
   if (pending_start_) return;                                  // the pending seek carries it
   if (GST_STATE(playbin_) < GST_STATE_PAUSED || GST_STATE_PENDING(playbin_) != GST_STATE_VOID_PENDING) {
@@ -161,8 +187,19 @@ void engine::set_rate(double rate) {
   apply_seek(position());
 }
 
+void engine::set_volume(double volume) {
+  g_object_set(playbin_, "volume", volume < 0.0 ? 0.0 : volume > 1.0 ? 1.0 : volume, nullptr);
+}
+
+double engine::volume() const {
+  gdouble volume = 1.0;
+  g_object_get(playbin_, "volume", &volume, nullptr);
+  return volume;
+}
+
 double engine::position() const {
   if (pending_start_) return *pending_start_;  // not there yet, but going there
+  if (output_between_streams_) return 0.0;     // a handed-over stream at its start
   gint64 at = 0;
   if (!gst_element_query_position(playbin_, GST_FORMAT_TIME, &at) || at < 0) return 0.0;
   return static_cast<double>(at) / GST_SECOND;
@@ -171,10 +208,13 @@ double engine::position() const {
 void engine::set_follow_up(std::optional<follow_up> next) {
   std::lock_guard<std::mutex> guard(lock_);
   follow_up_ = std::move(next);
+  if (!queued_) awaiting_refresh_ = false;
+  follow_up_changed_.notify_all();
 }
 
 std::optional<follow_up> engine::take_queued() {
   std::lock_guard<std::mutex> guard(lock_);
+  if (queued_) awaiting_refresh_ = true;
   return std::exchange(queued_, std::nullopt);
 }
 
@@ -203,6 +243,7 @@ void engine::apply_seek(double seconds) {
     std::lock_guard<std::mutex> guard(lock_);
     handed_over = queued_.has_value();
     hold_hand_over_ = true;
+    follow_up_changed_.notify_all();
   }
   if (handed_over) {
     std::string uri = current_uri_;
@@ -218,15 +259,70 @@ void engine::apply_seek(double seconds) {
 // On a streaming thread, shortly before the current file runs dry: hand playbin
 // the next file now so that it follows without a gap. Only the follow-up slot is
 // touched here, under its lock; the queue itself stays on the main thread.
+//
+// A short file is read to its end before the one handed over for it starts to
+// sound: the slot then still names that file. The thread waits until the main
+// thread has seen it start and told the queue, and set what follows it.
 void engine::on_about_to_finish(GstElement *playbin, gpointer self) {
   auto *e = static_cast<engine *>(self);
-  std::lock_guard<std::mutex> guard(e->lock_);
-  // playbin starts a handed-over stream at the normal rate, and a seek right after
-  // the hand-over unsettles it: at another rate the stream ends and the next file
-  // is opened afresh, with the rate, instead.
-  if (!e->follow_up_ || e->hold_hand_over_ || !e->normal_rate_) return;
+  std::unique_lock<std::mutex> guard(e->lock_);
+  bool settled = e->follow_up_changed_.wait_for(guard, k_follow_up_wait, [e] {
+    return e->hold_hand_over_ || (!e->queued_ && !e->awaiting_refresh_);
+  });
+  if (!settled || !e->follow_up_ || e->hold_hand_over_) return;
   g_object_set(playbin, "uri", e->follow_up_->uri.c_str(), nullptr);
   e->queued_ = e->follow_up_;
+}
+
+GstPadProbeReturn engine::on_output_event(GstPad *, GstPadProbeInfo *info, gpointer self) {
+  auto *e = static_cast<engine *>(self);
+  GstEventType type = GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info));
+  if (type == GST_EVENT_STREAM_START) e->output_between_streams_ = true;
+  else if (type == GST_EVENT_SEGMENT) e->output_between_streams_ = false;
+  return GST_PAD_PROBE_OK;
+}
+
+// The segment of every stream, on its way into scaletempo, takes the player's
+// rate: scaletempo stretches by the segment's rate, and a stream handed over at
+// "about-to-finish" would otherwise start at the normal one. playbin counts the
+// running time of a handed-over stream from where the previous one ended at the
+// normal rate; it starts instead where the previous one ended at its rate, or it
+// would sound late (cut) or early (a silence).
+GstPadProbeReturn engine::on_stream_data(GstPad *, GstPadProbeInfo *info, gpointer self) {
+  auto *e = static_cast<engine *>(self);
+  rate_keeping &k = e->rate_keeping_;
+  if ((GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER) != 0) {
+    GstBuffer *buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    if (GST_BUFFER_PTS_IS_VALID(buffer)) {
+      k.end = GST_BUFFER_PTS(buffer) + (GST_BUFFER_DURATION_IS_VALID(buffer) ? GST_BUFFER_DURATION(buffer) : 0);
+    }
+    return GST_PAD_PROBE_OK;
+  }
+  GstEvent *event = GST_PAD_PROBE_INFO_EVENT(info);
+  switch (GST_EVENT_TYPE(event)) {
+    case GST_EVENT_FLUSH_STOP: k.segment.reset(); return GST_PAD_PROBE_OK;
+    case GST_EVENT_STREAM_START: k.new_stream = true; return GST_PAD_PROBE_OK;
+    case GST_EVENT_SEGMENT: break;
+    default: return GST_PAD_PROBE_OK;
+  }
+  const GstSegment *segment = nullptr;
+  gst_event_parse_segment(event, &segment);
+  GstSegment rated;
+  gst_segment_copy_into(segment, &rated);
+  rated.rate = e->rate_;
+  if (k.new_stream && k.segment && rated.format == GST_FORMAT_TIME && GST_CLOCK_TIME_IS_VALID(k.end)) {
+    guint64 ended = gst_segment_to_running_time(&*k.segment, GST_FORMAT_TIME, k.end);
+    if (GST_CLOCK_TIME_IS_VALID(ended)) rated.base = ended;
+  }
+  k.new_stream = false;
+  k.segment = rated;
+  k.end = GST_CLOCK_TIME_NONE;
+  if (rated.rate == segment->rate && rated.base == segment->base) return GST_PAD_PROBE_OK;
+  GstEvent *replacement = gst_event_new_segment(&rated);
+  gst_event_set_seqnum(replacement, gst_event_get_seqnum(event));
+  gst_event_unref(event);
+  GST_PAD_PROBE_INFO_DATA(info) = replacement;
+  return GST_PAD_PROBE_OK;
 }
 
 }  // namespace player

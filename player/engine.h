@@ -6,6 +6,8 @@
 
 #include <gst/gst.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -44,9 +46,12 @@ class engine {
   void resume();
   void stop();
   bool seek(double seconds);
-  // The rate, applied with the pitch kept; stays in force for the next files
-  // (which then follow the end of a stream instead of being handed over).
+  // The rate, applied with the pitch kept; stays in force for the next files,
+  // handed over without a gap as at the normal rate.
   void set_rate(double rate);
+  // The output volume, 0 (silent) to 1 (full), kept from file to file.
+  void set_volume(double volume);
+  double volume() const;
   // Seconds played of the current file; 0 when it cannot tell.
   double position() const;
 
@@ -63,22 +68,37 @@ class engine {
 
  private:
   static void on_about_to_finish(GstElement *playbin, gpointer self);
+  static GstPadProbeReturn on_stream_data(GstPad *pad, GstPadProbeInfo *info, gpointer self);
+  static GstPadProbeReturn on_output_event(GstPad *pad, GstPadProbeInfo *info, gpointer self);
   void apply_seek(double seconds);
+  // Stops any wait in "about-to-finish" before the pipeline changes state.
+  void hold_hand_overs();
 
   GstElement *playbin_ = nullptr;
   GstElement *sink_ = nullptr;
   GstBus *bus_ = nullptr;
-  double rate_ = 1.0;
+  std::atomic<double> rate_ = 1.0;  // read by the segment probe on a streaming thread
+  // A new stream reached the output, its segment not yet: the output would still
+  // tell the position in the stream before.
+  std::atomic<bool> output_between_streams_ = false;
+
+  // What the segment probe keeps of the stream going into scaletempo (its thread only).
+  struct rate_keeping {
+    std::optional<GstSegment> segment;  // the last one, as it went on
+    GstClockTime end = GST_CLOCK_TIME_NONE;  // where its last buffer ends
+    bool new_stream = false;
+  } rate_keeping_;
   std::string current_uri_;
   std::optional<double> pending_start_;
   bool awaiting_first_start_ = false;
   bool want_playing_ = false;  // PLAYING once a pending seek is done (not after pause())
 
-  std::mutex lock_;  // guards the two below, shared with the streaming thread
+  std::mutex lock_;  // guards the four below, shared with the streaming thread
+  std::condition_variable follow_up_changed_;
   std::optional<follow_up> follow_up_;
   std::optional<follow_up> queued_;
-  bool hold_hand_over_ = false;  // a seek is on its way
-  bool normal_rate_ = true;      // hand-overs happen at rate 1 only
+  bool awaiting_refresh_ = false;  // the queued entry was taken; its own follow-up is not set yet
+  bool hold_hand_over_ = false;    // a seek or a new file is on its way
 };
 
 }  // namespace player

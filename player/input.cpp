@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "media.h"
 #include "player.h"
 #include "text.h"
 
@@ -17,12 +18,14 @@ namespace {
 constexpr const char *k_player_help = R"(player commands:
   pause                     pause playback
   play                      resume (or play the current entry again once stopped)
+  stop                      stop playback; play starts the current entry from its beginning
   seek SECONDS              jump within the current track (90, 1:30)
   status                    what plays, and where
   until SECONDS             read no more commands until the current track has played SECONDS
   until ended [N]           read no more commands until N more tracks have ended (default 1)
-  quit                      save where you are and leave
-queue commands, as in pbq (prev takes the real position; tick has no use here):)";
+  help                      this list
+  quit                      save where you are and leave (end of input does too, once nothing plays)
+)";
 
 }  // namespace
 
@@ -82,6 +85,19 @@ void player::run_line(const std::string &raw) {
     if (!line.empty()) out_ << (line.front() == '#' ? "" : "> ") << line << "\n";
   }
   if (line.empty() || line.front() == '#') return;
+  // "! COMMAND": COMMAND is meant to fail, as in pbq.
+  bool expect_failure = line.front() == '!';
+  if (expect_failure) line = cli::trim(line.substr(1));
+  int before = failures();
+  run_command(line);
+  if (expect_failure) {
+    if (failures() > before) forgiven_ += failures() - before;
+    else fail("expected to fail, but it did not");
+  }
+  out_ << std::flush;
+}
+
+void player::run_command(std::string_view line) {
   size_t space = line.find_first_of(" \t");
   std::string command(line.substr(0, space));
   std::string args(space == std::string_view::npos ? std::string_view() : cli::trim(line.substr(space)));
@@ -90,17 +106,50 @@ void player::run_line(const std::string &raw) {
     perform_pending();
     after_change();
   }
+  bus_.refresh();
+}
+
+void player::bus_command(const std::string &line) {
+  say("mpris> " + cli::printable(line));
+  int before = failures();
+  run_command(line);
+  forgiven_ += failures() - before;  // the bus's failures are not the script's
+  if (line == "pause" || line == "stop") held_by_bus_ = state_ != playback::playing;
   out_ << std::flush;
+}
+
+bus_view player::bus_look() {
+  bus_view view;
+  view.status = state_ == playback::playing ? "Playing" : state_ == playback::paused ? "Paused" : "Stopped";
+  view.state = state();
+  if (const cli::track_info *track = view.state ? cli::current_track(*view.state) : nullptr) {
+    view.uri = locate(track->url, base_dir_).uri;
+  }
+  view.position = position();
+  view.volume = engine_.volume();
+  return view;
+}
+
+void player::bus_set_volume(double volume) { engine_.set_volume(volume); }
+
+void player::bus_quit() {
+  say("mpris> quit");
+  quit(k_exit_ok);
+}
+
+void player::fail(const std::string &message) {
+  own_failures_++;
+  say("error: " + message);
 }
 
 bool player::player_command(const std::string &command, const std::string &args) {
   if (command == "quit" || command == "exit") {
     quit(k_exit_ok);
   } else if (command == "help") {
-    say(k_player_help);
-    return false;  // the session lists its own
+    out_ << k_player_help << cli::command_help(true, {"help", "quit"})
+         << "lines starting with # are comments; \"! COMMAND\" expects COMMAND to fail\n";
   } else if (command == "pause") {
-    if (state_ != playback::playing) return say("error: nothing is playing"), true;
+    if (state_ != playback::playing) return fail("nothing is playing"), true;
     engine_.pause();
     state_ = playback::paused;
     say("paused at " + cli::clock_text(engine_.position()) + " (" + seconds_text(engine_.position()) + " s)");
@@ -116,12 +165,17 @@ bool player::player_command(const std::string &command, const std::string &args)
       start_current(0.0);
       after_change();
     }
+  } else if (command == "stop") {
+    if (state_ == playback::stopped) return say("already stopped"), true;
+    say("stopped at " + cli::clock_text(engine_.position()) + " (" + seconds_text(engine_.position()) + " s)");
+    stop(false);
   } else if (command == "seek") {
     std::optional<int64_t> whole = cli::parse_duration(args);
     std::optional<double> seconds = whole ? std::optional<double>(static_cast<double>(*whole)) : cli::parse_double(args);
-    if (!seconds || *seconds < 0) return say("error: usage: seek SECONDS"), true;
-    if (state_ == playback::stopped || !engine_.seek(*seconds)) return say("error: nothing is playing"), true;
+    if (!seconds || *seconds < 0) return fail("usage: seek SECONDS"), true;
+    if (state_ == playback::stopped || !engine_.seek(*seconds)) return fail("nothing is playing"), true;
     say("seek to " + cli::clock_text(*seconds));
+    bus_.seeked(*seconds);
   } else if (command == "status") {
     if (pending_) {
       // Commands waiting at launch run before the first track starts.
@@ -134,11 +188,11 @@ bool player::player_command(const std::string &command, const std::string &args)
     wait_for w;
     if (words.size() >= 1 && words[0] == "ended") {
       std::optional<int32_t> n = words.size() == 2 ? cli::parse_int32(words[1]) : std::optional<int32_t>(1);
-      if (words.size() > 2 || !n || *n < 1) return say("error: usage: until ended [N]"), true;
+      if (words.size() > 2 || !n || *n < 1) return fail("usage: until ended [N]"), true;
       w.ends = ends_seen_ + *n;
     } else {
       w.position = words.size() == 1 ? cli::parse_double(words[0]) : std::nullopt;
-      if (!w.position) return say("error: usage: until SECONDS|ended [N]"), true;
+      if (!w.position) return fail("usage: until SECONDS|ended [N]"), true;
     }
     waiting_ = w;
   } else {

@@ -1,9 +1,10 @@
-// pbq-play: a music player on the pbq library and GStreamer. It plays a track list
-// whose "streamURL"s are local files or URIs, takes pbq's commands while it plays,
-// and resumes where it stopped at the next launch with the same list.
+// pbq-play: a music player on the pbq library and GStreamer. It plays folders,
+// playlists, audio files or a track list, takes pbq's commands while it plays (from
+// its input and over MPRIS), and resumes where it stopped at the next launch.
 //
-// Exit status: 0 done, 1 bad usage, 2 a track list that cannot be used, 3 no audio
-// output (or a GStreamer installation without what playing needs).
+// Exit status: 0 done, 1 bad usage, 2 a track list that cannot be used, 3 a command
+// read from the input failed (as pbq), 4 no audio output (or a GStreamer
+// installation without what playing needs).
 #include <gst/gst.h>
 
 #include <cstdio>
@@ -18,16 +19,45 @@
 
 namespace {
 
+// Laid out as help2man reads it: a usage line, a description, then option and
+// section lists, so that a man page can be made from it.
 constexpr const char *k_usage =
-    "usage: pbq-play [--sink fake|auto|NAME] [--start N] [--fresh] [--json] TRACKS.json\n"
-    "  TRACKS.json   a track list: \"streamURL\"s are files (relative to the list's folder) or URIs\n"
-    "  --sink S      the audio output: auto (default), fake (silent, for machines without sound)\n"
-    "                or a GStreamer sink such as alsa or pulse\n"
-    "  --start N     the index of the track to start from when there is nothing to resume\n"
-    "  --fresh       ignore where the last run with this list stopped\n"
-    "  --json        print the state document after each command instead of the queue view\n"
-    "Commands are read from standard input while playing; type help for the list.\n"
-    "Where playback stopped is kept in $XDG_STATE_HOME/pbq/ (~/.local/state/pbq/).\n";
+    "Usage: pbq-play [OPTION]... SOURCE...\n"
+    "Play music with pbq's play queue: a folder, an M3U/M3U8 playlist, audio files, or a\n"
+    "JSON track list. Commands are read from standard input while it plays (type help);\n"
+    "the desktop's media keys and controls reach it over MPRIS on the session bus.\n"
+    "\n"
+    "Sources:\n"
+    "  FOLDER         its audio files, in natural name order, down its subfolders; title,\n"
+    "                 artist and length from their tags (the file name when untitled)\n"
+    "  PLAYLIST       an .m3u or .m3u8 file: paths relative to it, or URIs; #EXTINF titles\n"
+    "  FILE           an audio file; several sources play one after the other\n"
+    "  TRACKS.json    a track list, named alone: \"streamURL\"s are files (relative to the\n"
+    "                 list's folder) or URIs\n"
+    "Entries that cannot be played are skipped with a message.\n"
+    "\n"
+    "Options:\n"
+    "  --sink S       the audio output: auto (default), fake (silent, for machines without\n"
+    "                 sound) or a GStreamer sink such as alsa or pulse\n"
+    "  --start N      the index of the track to start from when there is nothing to resume\n"
+    "  --fresh        ignore where the last run with these sources stopped\n"
+    "  --json         print the state document after each command instead of the queue view\n"
+    "  --no-mpris     stay off the session bus\n"
+    "  -h, --help     print this help and exit\n"
+    "  --version      print the versions of pbq-play and GStreamer and exit\n"
+    "\n"
+    "MPRIS:\n"
+    "  The player is org.mpris.MediaPlayer2.pbq on the session bus (with an instance\n"
+    "  suffix when a second one runs). Every call runs as the typed command does. Paused\n"
+    "  or stopped from the bus, it stays for the bus to resume it or quit it.\n"
+    "\n"
+    "Exit status:\n"
+    "  0 done, 1 bad usage, 2 sources that cannot be read or hold nothing to play,\n"
+    "  3 a command read from the input failed (as in pbq), 4 no audio output.\n"
+    "\n"
+    "Files:\n"
+    "  Where playback stopped is kept in $XDG_STATE_HOME/pbq/ (~/.local/state/pbq/),\n"
+    "  one resume file for each source, and played on from there at the next launch.\n";
 
 std::optional<int> parse_options(int argc, char **argv, player::options *opt) {
   std::vector<std::string> positional;
@@ -38,7 +68,9 @@ std::optional<int> parse_options(int argc, char **argv, player::options *opt) {
       std::cout << k_usage;
       return player::k_exit_ok;
     } else if (arg == "--version") {
-      std::cout << "pbq-play " << pbq::version() << ", " << gst_version_string() << "\n";
+      gchar *gstreamer = gst_version_string();
+      std::cout << "pbq-play " << pbq::version() << ", " << gstreamer << "\n";
+      g_free(gstreamer);
       return player::k_exit_ok;
     } else if (arg == "--sink") {
       const char *v = value();
@@ -59,6 +91,8 @@ std::optional<int> parse_options(int argc, char **argv, player::options *opt) {
       opt->fresh = true;
     } else if (arg == "--json") {
       opt->json = true;
+    } else if (arg == "--no-mpris") {
+      opt->bus = false;
     } else if (arg.size() > 1 && arg[0] == '-') {
       std::cerr << "pbq-play: unknown option " << arg << "\n" << k_usage;
       return player::k_exit_usage;
@@ -66,11 +100,12 @@ std::optional<int> parse_options(int argc, char **argv, player::options *opt) {
       positional.push_back(arg);
     }
   }
-  if (positional.size() != 1) {
-    std::cerr << "pbq-play: name one track list\n" << k_usage;
+  if (positional.empty()) {
+    std::cerr << "pbq-play: name what to play\n" << k_usage;
     return player::k_exit_usage;
   }
-  opt->tracks_path = positional[0];
+  opt->sources = positional;
+  opt->tracks_path = positional[0] + (positional.size() > 1 ? " and " + std::to_string(positional.size() - 1) + " more" : "");
   return std::nullopt;
 }
 

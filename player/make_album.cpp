@@ -1,7 +1,8 @@
 // pbq-make-album: writes a short album of test tones (WAV files made by GStreamer's
-// audiotestsrc) and its track list, for the player's tests and for `make play`.
+// audiotestsrc, or FLAC files with title and artist tags) and its track list, for
+// the player's tests and for `make play`.
 //
-//   pbq-make-album DIR [COUNT [SECONDS]]
+//   pbq-make-album [--flac] DIR [COUNT [SECONDS]]
 //
 // DIR/01.wav ... and DIR/album.json, whose "streamURL"s are the file names.
 #include <gst/gst.h>
@@ -14,10 +15,18 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "text.h"
 
 namespace {
+
+constexpr const char *k_usage =
+    "usage: pbq-make-album [--flac] DIR [COUNT [SECONDS]]\n"
+    "  DIR       the folder to write (made when missing): 01.wav, 02.wav, ... and album.json\n"
+    "  COUNT     how many tones, 1 to 64 (default 5)\n"
+    "  SECONDS   the length of each, above 0 and at most 600 (default 3)\n"
+    "  --flac    FLAC files carrying the title and artist as tags, instead of WAV\n";
 
 constexpr int k_sample_rate = 44100;
 constexpr int k_samples_per_buffer = k_sample_rate / 100;  // 10 ms
@@ -29,13 +38,19 @@ double note(int index) {
   return 440.0 * std::pow(2.0, (steps[index % 8] + 12 * octave) / 12.0);
 }
 
-bool write_tone(const std::string &path, double frequency, double seconds, std::string *error) {
-  auto buffers = static_cast<int>(std::ceil(seconds * 100.0));
+struct tone {
+  std::string path, title, artist;
+  double frequency = 440.0, seconds = 1.0;
+  bool flac = false;
+};
+
+bool write_tone(const tone &t, std::string *error) {
+  auto buffers = static_cast<int>(std::ceil(t.seconds * 100.0));
   char description[512];
   std::snprintf(description, sizeof description,
                 "audiotestsrc num-buffers=%d samplesperbuffer=%d freq=%.3f volume=0.2 "
-                "! audio/x-raw,format=S16LE,rate=%d,channels=2 ! wavenc ! filesink name=out",
-                buffers, k_samples_per_buffer, frequency, k_sample_rate);
+                "! audio/x-raw,format=S16LE,rate=%d,channels=2 ! %s name=encoder ! filesink name=out",
+                buffers, k_samples_per_buffer, t.frequency, k_sample_rate, t.flac ? "flacenc" : "wavenc");
   GError *err = nullptr;
   GstElement *pipeline = gst_parse_launch(description, &err);
   if (pipeline == nullptr || err != nullptr) {
@@ -45,8 +60,14 @@ bool write_tone(const std::string &path, double frequency, double seconds, std::
     return false;
   }
   GstElement *out = gst_bin_get_by_name(GST_BIN(pipeline), "out");
-  g_object_set(out, "location", path.c_str(), nullptr);
+  g_object_set(out, "location", t.path.c_str(), nullptr);
   gst_object_unref(out);
+  GstElement *encoder = gst_bin_get_by_name(GST_BIN(pipeline), "encoder");
+  if (t.flac && GST_IS_TAG_SETTER(encoder)) {
+    gst_tag_setter_add_tags(GST_TAG_SETTER(encoder), GST_TAG_MERGE_REPLACE, GST_TAG_TITLE, t.title.c_str(),
+                            GST_TAG_ARTIST, t.artist.c_str(), nullptr);
+  }
+  gst_object_unref(encoder);
   gst_element_set_state(pipeline, GST_STATE_PLAYING);
   GstBus *bus = gst_element_get_bus(pipeline);
   GstMessage *done = gst_bus_timed_pop_filtered(bus, GST_CLOCK_TIME_NONE,
@@ -68,15 +89,31 @@ bool write_tone(const std::string &path, double frequency, double seconds, std::
 
 int main(int argc, char **argv) {
   gst_init(&argc, &argv);
-  if (argc < 2 || argc > 4) {
-    std::fprintf(stderr, "usage: pbq-make-album DIR [COUNT [SECONDS]]\n");
+  bool flac = false;
+  std::vector<std::string> positional;
+  for (int i = 1; i < argc; i++) {
+    std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(k_usage, stdout);
+      return 0;
+    } else if (arg == "--flac") {
+      flac = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      std::fprintf(stderr, "pbq-make-album: unknown option %s\n%s", arg.c_str(), k_usage);
+      return 1;
+    } else {
+      positional.push_back(arg);
+    }
+  }
+  if (positional.empty() || positional.size() > 3) {
+    std::fputs(k_usage, stderr);
     return 1;
   }
-  std::string dir = argv[1];
-  std::optional<int32_t> count = argc > 2 ? cli::parse_int32(argv[2]) : std::optional<int32_t>(5);
-  std::optional<double> seconds = argc > 3 ? cli::parse_double(argv[3]) : std::optional<double>(3.0);
+  std::string dir = positional[0];
+  std::optional<int32_t> count = positional.size() > 1 ? cli::parse_int32(positional[1]) : std::optional<int32_t>(5);
+  std::optional<double> seconds = positional.size() > 2 ? cli::parse_double(positional[2]) : std::optional<double>(3.0);
   if (!count || *count < 1 || *count > 64 || !seconds || !(*seconds > 0.0) || *seconds > 600.0) {
-    std::fprintf(stderr, "pbq-make-album: COUNT from 1 to 64, SECONDS above 0 and at most 600\n");
+    std::fprintf(stderr, "pbq-make-album: COUNT from 1 to 64, SECONDS above 0 and at most 600\n%s", k_usage);
     return 1;
   }
   if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
@@ -86,10 +123,11 @@ int main(int argc, char **argv) {
   std::string json = "[\n";
   for (int i = 0; i < *count; i++) {
     char name[32], title[64];
-    std::snprintf(name, sizeof name, "%02d.wav", i + 1);
+    std::snprintf(name, sizeof name, "%02d.%s", i + 1, flac ? "flac" : "wav");
     std::snprintf(title, sizeof title, "Tone %d (%.0f Hz)", i + 1, note(i));
+    tone t{dir + "/" + name, title, "pbq test signal", note(i), *seconds, flac};
     std::string error;
-    if (!write_tone(dir + "/" + name, note(i), *seconds, &error)) {
+    if (!write_tone(t, &error)) {
       std::fprintf(stderr, "pbq-make-album: %s/%s: %s\n", dir.c_str(), name, error.c_str());
       return 1;
     }

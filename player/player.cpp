@@ -13,6 +13,7 @@
 #include "gapless.h"
 #include "media.h"
 #include "resume_file.h"
+#include "sources.h"
 #include "text.h"
 
 namespace player {
@@ -68,13 +69,19 @@ int player::run(const options &opt) {
   }
   session_.set_hooks(this);
   std::string dir = state_dir();
-  if (!dir.empty()) resume_path_ = resume_path(dir, opt.tracks_path);
+  if (!dir.empty()) resume_path_ = resume_path(dir, resume_key(opt.sources));
 
   loop_ = g_main_loop_new(nullptr, FALSE);
   guint bus_watch = gst_bus_add_watch(engine_.bus(), on_bus, this);
   interactive_ = isatty(STDIN_FILENO) != 0;
   say("pbq-play " + std::string(pbq::version()) + ": " + opt.tracks_path + " through " + opt.sink + " audio");
   if (interactive_) say("type help for the commands, quit to leave");
+  for (const std::string &line : skipped_) say(line);
+  if (opt.bus) {
+    std::string bus_error;
+    std::string name = bus_.start(this, &bus_error);
+    if (!name.empty()) say("on the session bus as " + name);
+  }
 
   // Resumed or fresh, the queue is set before any command: commands already
   // waiting on the input (a script) then apply before the first note plays, so
@@ -106,18 +113,21 @@ int player::run(const options &opt) {
   if (exit_status_ == k_exit_ok && (state_ != playback::stopped || !finished_)) save_resume();
   engine_.stop();
   g_source_remove(bus_watch);
+  // As pbq: a script whose commands failed ends with its own status.
+  if (exit_status_ == k_exit_ok && !interactive_ && failures() > 0) return k_exit_command_failed;
   return exit_status_;
 }
 
 bool player::load(const options &opt) {
   std::string error;
-  std::optional<std::string> tracks = cli::read_file(opt.tracks_path, &error);
-  if (!tracks) {
+  track_list list;
+  if (!read_sources(opt.sources, &list, &error)) {
     std::fprintf(stderr, "pbq-play: %s\n", error.c_str());
     exit_status_ = k_exit_tracks;
     return false;
   }
-  if (!session_.open(std::move(*tracks), opt.start, &error)) {
+  skipped_ = std::move(list.skipped);
+  if (!session_.open(std::move(list.json), opt.start, &error)) {
     std::fprintf(stderr, "pbq-play: %s is not a track list: %s\n", opt.tracks_path.c_str(), error.c_str());
     exit_status_ = k_exit_tracks;
     return false;
@@ -128,7 +138,7 @@ bool player::load(const options &opt) {
     exit_status_ = k_exit_tracks;
     return false;
   }
-  base_dir_ = folder_of(opt.tracks_path);
+  base_dir_ = list.base_dir;
   return true;
 }
 
@@ -326,6 +336,7 @@ void player::stop(bool queue_over) {
 void player::after_change() {
   std::optional<cli::queue_state> s = state();
   if (!s) return;
+  if (state_ == playback::playing) held_by_bus_ = false;
   if (s->rate != applied_rate_) {
     applied_rate_ = s->rate;
     engine_.set_rate(s->rate);
@@ -339,6 +350,7 @@ void player::after_change() {
     if (m.problem.empty()) next = follow_up{*index, track.url, m.uri};
   }
   engine_.set_follow_up(std::move(next));
+  bus_.refresh();
 }
 
 void player::check_wait() {
@@ -383,7 +395,8 @@ void player::tick() {
   }
   if (waiting_) return check_wait();
   // A script that has ended with nothing playing any more: nothing can happen now.
-  if (input_closed_ && lines_.empty() && state_ != playback::playing) quit(exit_status_);
+  // Paused or stopped from the bus, it waits for the bus instead.
+  if (input_closed_ && lines_.empty() && state_ != playback::playing && !held_by_bus_) quit(exit_status_);
 }
 
 void player::save_resume() {

@@ -11,18 +11,22 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "engine.h"
+#include "mpris.h"
 #include "session.h"
 
 namespace player {
 
 struct options {
-  std::string tracks_path;
+  std::string tracks_path;           // how the player names what it plays
+  std::vector<std::string> sources;  // a JSON track list, or folders, playlists and audio files
   std::string sink = "auto";
   int32_t start = 0;
   bool fresh = false;  // ignore the stored resume document
   bool json = false;   // the state document after each command instead of the view
+  bool bus = true;     // on the session bus (MPRIS) when there is one
 };
 
 // "1.250": seconds with milliseconds, as the player prints positions.
@@ -31,10 +35,11 @@ std::string seconds_text(double seconds);
 // Exit statuses of pbq-play.
 constexpr int k_exit_ok = 0;
 constexpr int k_exit_usage = 1;
-constexpr int k_exit_tracks = 2;  // the track list cannot be read or used
-constexpr int k_exit_output = 3;  // no audio output, or GStreamer lacks what it needs
+constexpr int k_exit_tracks = 2;          // the track list cannot be read or used
+constexpr int k_exit_command_failed = 3;  // a command from the input failed, as in pbq
+constexpr int k_exit_output = 4;          // no audio output, or GStreamer lacks what it needs
 
-class player final : public cli::engine_hooks {
+class player final : public cli::engine_hooks, public bus_host {
  public:
   player(std::ostream &out, bool json_view) : out_(out), session_(out, json_view) {}
   player(const player &) = delete;
@@ -48,6 +53,11 @@ class player final : public cli::engine_hooks {
   double position() override;
   int64_t now() override;
   int64_t clock_rate() override { return 1000; }  // milliseconds
+
+  void bus_command(const std::string &line) override;
+  bus_view bus_look() override;
+  void bus_set_volume(double volume) override;
+  void bus_quit() override;
 
  private:
   enum class playback { stopped, playing, paused };
@@ -75,7 +85,11 @@ class player final : public cli::engine_hooks {
   void read_input(bool backlog_only);
   void run_lines();
   void run_line(const std::string &line);
+  void run_command(std::string_view line);
   bool player_command(const std::string &command, const std::string &args);
+  void fail(const std::string &message);
+  // Commands of the input that failed (not counting those meant to fail).
+  int failures() const { return session_.failures() + own_failures_ - forgiven_; }
 
   // What the engine does.
   void perform_pending();
@@ -93,11 +107,16 @@ class player final : public cli::engine_hooks {
   std::ostream &out_;
   cli::session session_;
   engine engine_;
+  mpris bus_;
+  bool held_by_bus_ = false;  // paused or stopped from the bus: stays for the bus to resume
   GMainLoop *loop_ = nullptr;
   bool quitting_ = false;
   int exit_status_ = k_exit_ok;
+  int own_failures_ = 0;  // of the player's own commands
+  int forgiven_ = 0;      // failures of commands meant to fail
 
   std::string base_dir_;     // the track list's folder: relative addresses count from it
+  std::vector<std::string> skipped_;  // the sources' entries left out, and why
   std::string resume_path_;  // empty: resume is not kept
   bool resume_error_said_ = false;
   bool finished_ = false;    // the queue played to its end: nothing to resume

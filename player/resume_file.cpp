@@ -52,6 +52,17 @@ std::string resume_path(const std::string &dir, const std::string &tracks_path) 
   return dir + name;
 }
 
+std::string resume_key(const std::vector<std::string> &sources) {
+  if (sources.size() == 1) return sources[0];
+  std::string key;
+  for (const std::string &source : sources) {
+    char resolved[PATH_MAX];
+    key += realpath(source.c_str(), resolved) != nullptr ? resolved : source.c_str();
+    key += "\n";
+  }
+  return key;
+}
+
 bool write_atomically(const std::string &path, std::string_view text, std::string *error) {
   size_t slash = path.find_last_of('/');
   if (slash != std::string::npos && slash > 0 && !make_dirs(path.substr(0, slash), error)) return false;

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace player {
 
@@ -15,6 +16,10 @@ std::string state_dir();
 // One resume file per track list: resume-<hash of the list's absolute path>.json
 // in `dir`.
 std::string resume_path(const std::string &dir, const std::string &tracks_path);
+
+// What names a run's sources for resume_path: the one path, or the absolute
+// paths of several, one a line.
+std::string resume_key(const std::vector<std::string> &sources);
 
 // Writes `text` to a temporary file beside `path`, flushes it to the disk and
 // renames it over `path`: a reader sees the old document or the new one, never a

@@ -76,8 +76,9 @@ fi
 profile=${1:-test}
 run_packages=(g++ cmake make pkg-config libxxhash-dev)
 # pbq-play: GStreamer, its base plug-ins (playbin, the test tones, ALSA) and good
-# ones (WAV, scaletempo).
-player_packages=(libgstreamer1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-alsa)
+# ones (WAV, FLAC, scaletempo), the discoverer (pbutils) for a folder's tags.
+player_packages=(libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base
+                 gstreamer1.0-plugins-good gstreamer1.0-alsa)
 dist_packages=("${run_packages[@]}" "${player_packages[@]}" dpkg-dev file xz-utils
                python3 python3-pip python3-setuptools python3-wheel python3-venv openjdk-17-jdk-headless)
 test_packages=("${dist_packages[@]}" clang libgtest-dev libgmock-dev libbenchmark-dev
@@ -85,6 +86,8 @@ test_packages=("${dist_packages[@]}" clang libgtest-dev libgmock-dev libbenchmar
 # The language bindings' tests: pytest, JUnit (and gson, which reads the shared
 # behaviour table in the Java tests).
 test_packages+=(python3-pytest junit4 libgoogle-gson-java)
+# pbq-play's MPRIS test: a private session bus and a real client.
+test_packages+=(dbus playerctl)
 case $profile in
   run) packages=("${run_packages[@]}"); need_node=0; need_source=0 ;;
   dist) packages=("${dist_packages[@]}"); need_node=1; need_source=1 ;;

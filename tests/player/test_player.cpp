@@ -89,7 +89,9 @@ class Player : public testing::Test {
   // both output streams captured. A run that hangs is ended after a minute.
   run_result run(const std::string &args, const std::string &script, const std::string &env = "") {
     std::string in = file("script.txt", script);
-    std::string command = "XDG_STATE_HOME=" + shell_quoted(state_dir_) + " " + env + " timeout -s KILL 60 " +
+    // Off the session bus (an address that cannot be reached): the MPRIS test has a bus of its own.
+    std::string command = "XDG_STATE_HOME=" + shell_quoted(state_dir_) + " DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent " +
+                          env + " timeout -s KILL 60 " +
                           shell_quoted(PBQ_PLAY) + " " + args + " < " + shell_quoted(in) + " 2>&1";
     run_result r;
     FILE *pipe = popen(command.c_str(), "r");
@@ -139,9 +141,10 @@ TEST_F(Player, PlaysAsTheQueueSays) {
        {"play #0 Tone 1", "play #1 Tone 2", "(no gap: #1 was queued before the end)", "play #2 Tone 3",
         "(no gap: #2 was queued before the end)", "stop: the queue is over"},
        {"cannot play", "switching"}},
-      {"at twice the rate, pitch kept, the order is the same", "",
+      {"at twice the rate, pitch kept, each track handed over without a gap", "",
        "rate 2\n",
-       {"rate 2.00x", "play #1 Tone 2", "play #2 Tone 3", "stop: the queue is over"},
+       {"rate 2.00x", "play #1 Tone 2", "(no gap: #1 was queued before the end)", "play #2 Tone 3",
+        "(no gap: #2 was queued before the end)", "stop: the queue is over"},
        {"cannot play", "switching"}},
       {"repeat one replays the same track", "",
        "repeat one\nuntil ended 2\nquit\n",
@@ -211,7 +214,7 @@ TEST_F(Player, TheRateHoldsFromTrackToTrack) {
   run_result r = run("--sink fake --fresh " + shell_quoted(album()), "rate 0.5\n");
   auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_EQ(r.status, 0);
-  EXPECT_TRUE(in_order(r.output, {"rate 0.50x", "play #1", "play #2", "stop: the queue is over"}));
+  EXPECT_TRUE(in_order(r.output, {"rate 0.50x", "play #1", "(no gap", "play #2", "(no gap", "stop: the queue is over"}));
   EXPECT_GE(elapsed, 2.6) << r.output;
 }
 
@@ -290,12 +293,12 @@ TEST_F(Player, RefusesWhatItCannotUse) {
       {"a track list with no track", "--sink fake " + shell_quoted(file("empty.json", "[1, {}]")), "", 2,
        "holds no track"},
       {"a track list that is not there", "--sink fake " + shell_quoted(state_dir_ + "/nothing.json"), "", 2, "nothing.json"},
-      {"an output GStreamer does not have", "--sink nosuchoutput " + shell_quoted(album()), "", 3,
+      {"an output GStreamer does not have", "--sink nosuchoutput " + shell_quoted(album()), "", 4,
        "no audio output named \"nosuchoutput\""},
       // An ALSA with no device configured, whatever the machine has.
       {"no audio device", "--sink alsa --fresh " + shell_quoted(album()),
-       "ALSA_CONFIG_PATH=" + shell_quoted(file("alsa.conf", "")), 3, "--sink fake plays in silence"},
-      {"no track list named", "--sink fake", "", 1, "usage: pbq-play"},
+       "ALSA_CONFIG_PATH=" + shell_quoted(file("alsa.conf", "")), 4, "--sink fake plays in silence"},
+      {"nothing named to play", "--sink fake", "", 1, "Usage: pbq-play"},
   };
   for (const refusal &c : cases) {
     SCOPED_TRACE(c.name);
@@ -303,6 +306,137 @@ TEST_F(Player, RefusesWhatItCannotUse) {
     EXPECT_EQ(r.status, c.status) << r.output;
     EXPECT_NE(r.output.find(c.message), std::string::npos) << r.output;
   }
+}
+
+// As pbq: a script in which a command failed ends with 3, whether the queue or
+// the player refused it; a command meant to fail ("! ...") does not count.
+TEST_F(Player, ExitStatusSaysWhetherACommandFailed) {
+  const struct {
+    const char *script;
+    int status;
+  } cases[] = {
+      {"frobnicate\nquit\n", 3},
+      {"jump 99\nquit\n", 3},
+      {"rate abc\nquit\n", 3},
+      {"seek -1\nquit\n", 3},
+      {"until soon\nquit\n", 3},
+      {"! jump 99\n! seek -1\nquit\n", 0},
+      {"! next\nquit\n", 3},  // expected to fail, but it did not
+      {"next\nstatus\nquit\n", 0},
+      {"jump 99\n", 3},  // and when the input ends with the album
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.script);
+    run_result r = run("--sink fake --fresh " + shell_quoted(album()), c.script);
+    EXPECT_EQ(r.status, c.status) << r.output;
+  }
+}
+
+// The in-player help: every command the player takes, each once, and nothing of
+// the command-line host's simulated clock.
+TEST_F(Player, HelpListsWhatThePlayerTakesOnce) {
+  run_result r = run("--sink fake --fresh " + shell_quoted(album()), "help\nquit\n");
+  EXPECT_EQ(r.status, 0);
+  const char *commands[] = {"pause", "play", "stop", "seek SECONDS", "status", "until SECONDS", "until ended",
+                            "help", "quit", "next", "prev", "jump N", "repeat", "shuffle", "playnext", "add",
+                            "remove", "move", "clear", "rate R", "sleep", "state", "queue", "export", "restore",
+                            "load", "selftest"};
+  size_t from = r.output.find("player commands:");
+  size_t to = r.output.find("lines starting with #");
+  ASSERT_TRUE(from != std::string::npos && to != std::string::npos) << r.output;
+  std::string help = r.output.substr(from, to - from);
+  for (const char *command : commands) {
+    std::string line = std::string("\n  ") + command + " ";
+    size_t first = help.find(line);
+    EXPECT_NE(first, std::string::npos) << "not listed: " << command << "\n" << help;
+    EXPECT_EQ(help.find(line, first + 1), std::string::npos) << "listed twice: " << command;
+  }
+  EXPECT_EQ(help.find("tick"), std::string::npos) << help;
+  EXPECT_EQ(help.find("simulated"), std::string::npos) << help;
+}
+
+// The resume document is saved every few seconds while playing, so that a crash
+// loses little: it is there, mid-album, before anything paused or quit.
+TEST_F(Player, SavesThePlaceWhilePlaying) {
+  std::string in = file("script.txt", "until ended\nuntil 2\nstatus\nuntil ended\nquit\n");
+  std::string command = "XDG_STATE_HOME=" + shell_quoted(state_dir_) + " DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent" +
+                        " timeout -s KILL 60 " + shell_quoted(PBQ_PLAY) +
+                        " --sink fake --fresh " + shell_quoted(*album_dir_ + "/slow/album.json") + " < " +
+                        shell_quoted(in) + " 2>&1";
+  FILE *pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string output, saved;
+  char line[4096];
+  while (fgets(line, sizeof line, pipe) != nullptr) {
+    output += line;
+    // 5.5 s played (3.5 of the first track, 2 of the second): the first periodic
+    // save is behind, nothing paused or quit; the second track has 1.5 s to go.
+    if (saved.empty() && std::string(line).rfind("playing #1", 0) == 0) {
+      std::vector<std::string> files = resume_files();
+      saved = files.size() == 1 ? read_text(state_dir_ + "/pbq/" + files[0]) : "(" + std::to_string(files.size()) + " files)";
+    }
+  }
+  pclose(pipe);
+  // Which track it names depends on how soon playback started (the save comes 5 s
+  // after the launch); that it is there at all is the periodic save.
+  EXPECT_NE(saved.find("\"lastTrackURL\":\"0"), std::string::npos) << saved << "\n" << output;
+}
+
+// pbq-make-album asked for help, or given what it cannot use, explains itself and
+// writes nothing.
+TEST_F(Player, MakeAlbumRefusesBadArgumentsWithoutWriting) {
+  const struct {
+    const char *args;
+    int status;
+  } cases[] = {{"--help", 0}, {"-h", 0}, {"--bogus out", 1}, {"out 0", 1}, {"out 3 abc", 1}, {"out 3 2 extra", 1}, {"", 1}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.args);
+    std::string command = "cd " + shell_quoted(state_dir_) + " && " + shell_quoted(PBQ_MAKE_ALBUM) + " " + c.args + " 2>&1";
+    FILE *pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[512];
+    while (fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
+    int raw = pclose(pipe);
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, c.status) << output;
+    EXPECT_NE(output.find("usage: pbq-make-album"), std::string::npos) << output;
+    FILE *ls = popen(("ls -A " + shell_quoted(state_dir_)).c_str(), "r");
+    std::string made;
+    while (ls != nullptr && fgets(buffer, sizeof buffer, ls) != nullptr) made += buffer;
+    if (ls != nullptr) pclose(ls);
+    EXPECT_EQ(made, "") << "written: " << made;
+  }
+}
+
+// A listener's folder and playlist: a folder's audio files in natural order, down
+// into its subfolders, titles and artists from the tags (the file name when there
+// is none); a playlist's entries relative to it, its #EXTINF titles. What cannot
+// be played is skipped with a message; a title's control characters are shown
+// escaped.
+TEST_F(Player, PlaysAFolderAndAPlaylist) {
+  std::string make = shell_quoted(PBQ_MAKE_ALBUM) + " --flac " + shell_quoted(state_dir_ + "/Library") + " 2 0.5 >/dev/null";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  std::string setup = "cd " + shell_quoted(state_dir_) + " && mkdir 'Library/Disc 2' && cp " +
+                      shell_quoted(*album_dir_ + "/01.wav") + " 'Library/Disc 2/10 Last.wav' && cp " +
+                      shell_quoted(*album_dir_ + "/02.wav") + " 'Library/Disc 2/9 Nine.wav' && " +
+                      "echo junk > Library/broken.mp3 && echo x > Library/cover.jpg";
+  ASSERT_EQ(std::system(setup.c_str()), 0);
+
+  run_result folder = run("--sink fake --fresh " + shell_quoted(state_dir_ + "/Library"), "");
+  EXPECT_EQ(folder.status, 0) << folder.output;
+  EXPECT_TRUE(in_order(folder.output, {"skipped", "broken.mp3", "play #0 Tone 1 (440 Hz) - pbq test signal",
+                                       "play #1 Tone 2 (494 Hz) - pbq test signal", "play #2 9 Nine.wav",
+                                       "play #3 10 Last.wav", "stop: the queue is over"}));
+  EXPECT_EQ(folder.output.find("cover"), std::string::npos) << folder.output;
+  EXPECT_EQ(folder.output.find("cannot play"), std::string::npos) << folder.output;
+
+  std::string list = file("list.m3u", "#EXTM3U\n#EXTINF:1,Opening \x1b[31mRed\nLibrary/Disc 2/9 Nine.wav\n"
+                                      "nowhere.wav\nLibrary/01.flac\n");
+  run_result playlist = run("--sink fake --fresh " + shell_quoted(list), "");
+  EXPECT_EQ(playlist.status, 0) << playlist.output;
+  EXPECT_TRUE(in_order(playlist.output, {"skipped", "nowhere.wav", "file not found", "play #0 Opening \\u001b[31mRed (0:01)",
+                                         "play #1 Tone 1 (440 Hz) - pbq test signal", "stop: the queue is over"}));
+  EXPECT_EQ(playlist.output.find('\x1b'), std::string::npos) << "a control character reached the terminal";
 }
 
 }  // namespace
