@@ -6,6 +6,7 @@
 #   -DC_COMPILER, -DCXX_COMPILER, -DFLAGS (compile and link flags, e.g. sanitizers)
 #   -DSTATIC     1 when the static library is built
 #   -DCLI        1 when the command-line host is built
+#   -DPLAYER     1 when pbq-play and pbq-make-album are built
 #   -DLIBDIR     CMAKE_INSTALL_LIBDIR (lib, or lib/x86_64-linux-gnu with the prefix /usr)
 #   -DSYSTEM_LIBDIR  1 when the configured library directory is one the system searches
 #                (the prefix /usr): the tools then carry no RUNPATH
@@ -45,6 +46,9 @@ endif()
 if(CLI)
   list(APPEND expected bin/pbq share/pbq/album.json)
 endif()
+if(PLAYER)
+  list(APPEND expected bin/pbq-play bin/pbq-make-album)
+endif()
 foreach(f IN LISTS expected)
   if(NOT EXISTS ${prefix}/${f})
     message(FATAL_ERROR "not installed: ${f}")
@@ -75,6 +79,12 @@ if(CLI)
   run(${cli_env} ${prefix}/bin/pbq --script ${prefix}/share/pbq/session.pbq)
   if(NOT run_output MATCHES "opened ${prefix}/bin/../share/pbq/album.json" OR NOT run_output MATCHES "self-test passed")
     message(FATAL_ERROR "installed pbq did not play its session:\n${run_output}")
+  endif()
+  if(PLAYER)
+    run(${cli_env} ${prefix}/bin/pbq-play --help)
+    if(NOT run_output MATCHES "usage: pbq-play")
+      message(FATAL_ERROR "installed pbq-play --help said: ${run_output}")
+    endif()
   endif()
 endif()
 

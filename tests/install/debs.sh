@@ -22,9 +22,11 @@ shopt -s nullglob
 debs=("$dist"/libpbq1_*.deb "$dist"/libpbq-dev_*.deb "$dist"/pbq-tools_*.deb)
 [ ${#debs[@]} -eq 3 ] || { echo "expected libpbq1, libpbq-dev and pbq-tools in $dist, found: $(ls "$dist")"; exit 1; }
 
+mkdir -p "$cache/archives/partial"
+
 # The packages themselves.
-lintian --fail-on error --suppress-tags-from-file /dev/null "${debs[@]}" >"$cache.lintian.log" 2>&1 ||
-  { cat "$cache.lintian.log"; echo "lintian found errors"; exit 1; }
+lintian --fail-on error --suppress-tags-from-file /dev/null "${debs[@]}" >"$cache/lintian.log" 2>&1 ||
+  { cat "$cache/lintian.log"; echo "lintian found errors"; exit 1; }
 echo "ok   lintian: no error in $(cd "$dist" && echo libpbq1_*.deb libpbq-dev_*.deb pbq-tools_*.deb)"
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
@@ -54,7 +56,6 @@ in_root() {
 
 # The cached root: Debian 12's minbase from debootstrap, with what a C developer has (gcc,
 # pkg-config), and apt's index of Debian 12's archive, which is all it knows.
-mkdir -p "$cache/archives/partial"
 if [ ! -f "$cache/root/.pbq-ready" ]; then
   uri=$("$top/scripts/install-deps.sh" --debian-uri)
   if [ ! -f "$cache/bookworm-minbase.tgz" ]; then
