@@ -75,6 +75,7 @@ fi
 #   test  everything the tests, benchmarks and checks use (a superset of the others).
 # `install-deps.sh [run|dist|test]`; test when none is given.
 profile=${1:-test}
+apt_extra=()
 run_packages=(g++ cmake make pkg-config libxxhash-dev)
 # pbq-play: GStreamer, its base plug-ins (playbin, the test tones, ALSA) and good
 # ones (WAV, scaletempo).
@@ -89,7 +90,9 @@ test_packages+=(debootstrap)
 # behaviour table in the Java tests).
 test_packages+=(python3-pytest junit4 libgoogle-gson-java)
 case $profile in
-  run) packages=("${run_packages[@]}"); need_node=0; need_source=0; need_system_yyjson=1 ;;
+  run) packages=("${run_packages[@]}"); need_node=0; need_source=0; need_system_yyjson=1
+       # The compiler's recommends (libc-devtools, manual pages, image libraries) are not needed.
+       apt_extra=(--no-install-recommends) ;;
   dist) packages=("${dist_packages[@]}"); need_node=1; need_source=1; need_system_yyjson=0 ;;
   test) packages=("${test_packages[@]}"); need_node=1; need_source=1; need_system_yyjson=1 ;;
   *) echo "usage: install-deps.sh [run|dist|test] | --debian-uri [APT_DIR]" >&2; exit 2 ;;
@@ -125,7 +128,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "installing: ${missing[*]}"
   as_root apt-get -o DPkg::Lock::Timeout=900 update -qq
   updated=1
-  as_root apt-get -o DPkg::Lock::Timeout=900 install -y -qq "${missing[@]}" >/dev/null
+  as_root apt-get -o DPkg::Lock::Timeout=900 install -y -qq ${apt_extra[@]+"${apt_extra[@]}"} "${missing[@]}" >/dev/null
 fi
 
 if [ $need_yyjson -eq 1 ]; then
@@ -141,6 +144,6 @@ if [ $need_yyjson -eq 1 ]; then
   fi
   echo "installing: libyyjson-dev (trixie)"
   as_root apt-get -o DPkg::Lock::Timeout=900 update -qq
-  as_root apt-get -o DPkg::Lock::Timeout=900 install -y -qq -t trixie libyyjson-dev >/dev/null
+  as_root apt-get -o DPkg::Lock::Timeout=900 install -y -qq ${apt_extra[@]+"${apt_extra[@]}"} -t trixie libyyjson-dev >/dev/null
 fi
 fetch_source
