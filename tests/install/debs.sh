@@ -9,8 +9,8 @@
 #
 # The base system is cached in build/debian12 (PBQ_DEBIAN12_CACHE): debootstrap's tarball of
 # Debian 12's minbase, the root made from it with gcc and pkg-config installed, and apt's
-# archive of the packages the tests pulled in. The first run downloads about 120 MB; later
-# ones copy the root (seconds) and download nothing new.
+# archive of the packages the tests pulled in. The first run downloads about 150 MB and takes
+# about 6 minutes more; later ones copy the root (seconds) and download nothing new.
 #   tests/install/debs.sh DIST_DIR
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
