@@ -27,12 +27,34 @@ run: deps-run
 	@cmake --build build/cli -j $(JOBS) --target pbq_cli
 	@./build/cli/cli/pbq --script examples/session.pbq
 
-# The Debian packages libpbq1 and libpbq-dev, in build/package.
-package: deps
-	@cmake -S . -B build/package -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DPBQ_WERROR=ON \
-	  -DPBQ_BUILD_TESTS=OFF -DPBQ_BUILD_EXAMPLES=OFF -DPBQ_BUILD_CLI=OFF >/dev/null
-	@cmake --build build/package -j $(JOBS)
-	@cd build/package && cpack -G DEB
+# Every artifact in dist/, from one Release build with yyjson compiled in (build/dist): the
+# Debian packages libpbq1, libpbq-dev and pbq-tools, then the wheel, the npm package and the
+# jar, the WebAssembly and the other platforms' artifacts, each made by its script when the
+# checkout has it.
+.PHONY: dist deps-dist test-dist-debs
+deps-dist:
+	@./scripts/install-deps.sh dist
+
+# The one Release build of the library and the tools that every artifact comes from.
+.PHONY: dist-build
+dist-build: deps-dist
+	@cmake -S . -B build/dist -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DPBQ_YYJSON_FROM_SOURCE=ON \
+	  -DPBQ_BUILD_TESTS=OFF -DPBQ_BUILD_EXAMPLES=OFF -DPBQ_BUILD_CLI=ON -DPBQ_BUILD_PLAYER=ON -DPBQ_WERROR=ON >/dev/null
+	@cmake --build build/dist -j $(JOBS)
+
+dist: dist-build
+	@./scripts/dist-debs.sh build/dist dist
+	@for s in python node java; do [ ! -f scripts/dist-$$s.sh ] || bash scripts/dist-$$s.sh build/dist dist || exit 1; done
+	@for s in web platforms; do [ ! -f scripts/dist-$$s.sh ] || bash scripts/dist-$$s.sh dist || exit 1; done
+
+# The Debian packages of dist/ installed with apt into a Debian 12 root that has only Debian
+# 12's archive, and built against there; a host with another yyjson beside pbq's.
+test-dist-debs: deps dist
+	@tests/install/debs.sh dist
+	@tests/install/yyjson_isolation.sh dist
+
+# The former name of the Debian packages' target: they are made with the other artifacts.
+package: dist
 
 # pbq-play on a short demo album of test tones it makes (or on TRACKS=a folder, playlist or list),
 # through the system's audio output (SINK=fake plays in silence).
@@ -98,7 +120,7 @@ test-release-builds: deps
 	  -DCMAKE_BUILD_TYPE=Release -DPBQ_WERROR=ON >/dev/null
 	@cmake --build build/clang-release -j $(JOBS)
 
-test: test-release test-asan test-tsan test-valgrind test-fuzz coverage test-release-builds test-bindings test-install-bindings
+test: test-release test-asan test-tsan test-valgrind test-fuzz coverage test-release-builds test-bindings test-install-bindings test-dist-debs
 
 bench: deps
 	@cmake --preset bench >/dev/null
@@ -120,11 +142,7 @@ test-bindings: build bindings/node/node_modules/.package-lock.json
 # The wheel, the npm package and the jar in dist/, each carrying the library as `make dist`
 # builds it (yyjson inside) in build/dist.
 .PHONY: dist-bindings test-install-bindings
-dist-bindings:
-	@./scripts/install-deps.sh dist
-	@cmake -S . -B build/dist -DPBQ_YYJSON_FROM_SOURCE=ON -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-	  -DPBQ_BUILD_TESTS=OFF >/dev/null
-	@cmake --build build/dist -j $(JOBS) --target pbq
+dist-bindings: dist-build
 	@for language in python node java; do JOBS=$(JOBS) scripts/dist-$$language.sh build/dist dist || exit 1; done
 
 # Each of them installed as its host installs it, in a fresh folder with this checkout

@@ -31,13 +31,24 @@ install(TARGETS ${pbq_install_targets} EXPORT pbqTargets
 install(FILES ${PROJECT_SOURCE_DIR}/include/pbq.h ${PROJECT_SOURCE_DIR}/include/pbq.hpp
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
 
-# The command-line host finds the library beside it and the example album in the
-# data directory. It is no part of the Debian packages, which carry the library.
+# The tools (component tools, the package pbq-tools): the command-line host with the
+# example album in the data directory, and pbq-play and pbq-make-album (player/). They
+# find the library beside them through a relative RUNPATH, except where the library lands
+# in a directory the system searches anyway (the prefix /usr): there they carry none, as
+# Debian wants. Decided here, last, for all three.
 if(TARGET pbq_cli)
-  set_target_properties(pbq_cli PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
-  install(TARGETS pbq_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT cli)
+  set(pbq_tool_targets pbq_cli)
+  if(TARGET pbq_play)
+    list(APPEND pbq_tool_targets pbq_play pbq_make_album)
+  endif()
+  if(CMAKE_INSTALL_FULL_LIBDIR IN_LIST CMAKE_CXX_IMPLICIT_LINK_DIRECTORIES)
+    set_target_properties(${pbq_tool_targets} PROPERTIES INSTALL_RPATH "")
+  else()
+    set_target_properties(${pbq_tool_targets} PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+  endif()
+  install(TARGETS pbq_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
   install(FILES ${PROJECT_SOURCE_DIR}/examples/album.json ${PROJECT_SOURCE_DIR}/examples/session.pbq
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/pbq COMPONENT cli)
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/pbq COMPONENT tools)
 endif()
 
 # CMake package.

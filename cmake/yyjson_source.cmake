@@ -29,16 +29,16 @@ target_include_directories(pbq_yyjson_objects SYSTEM PUBLIC "${PBQ_YYJSON_SOURCE
 add_library(yyjson::yyjson ALIAS pbq_yyjson)
 
 # The static libpbq.a as one relocatable object: pbq's objects and yyjson's, linked with
-# -r so that pbq's calls into yyjson are resolved inside it, then yyjson's names made local.
-# A host linking libpbq.a needs no yyjson and sees none of its names. pbq's own internal
-# names stay global as in any static library (several are C++ inline functions in COMDAT
-# groups, which must stay global to be merged with a host's copies).
+# -r so that pbq's calls into yyjson are resolved inside it, then every strong name but the
+# pbq_ functions made local (cmake/localize_static.cmake). A host linking libpbq.a needs no
+# yyjson and sees none of its names, nor pbq's internal ones. Weak names (C++ inline
+# functions in COMDAT groups) stay global, to be merged with a host's copies.
 function(pbq_static_archive_object out)
   set(merged "${PROJECT_BINARY_DIR}/pbq_static_object/libpbq${CMAKE_C_OUTPUT_EXTENSION}")
   set(localize "")
-  if(CMAKE_OBJCOPY)
-    set(localize COMMAND "${CMAKE_OBJCOPY}" --wildcard --localize-symbol=yyjson_*
-                         --localize-symbol=unsafe_yyjson_* "${merged}")
+  if(CMAKE_OBJCOPY AND CMAKE_NM)
+    set(localize COMMAND "${CMAKE_COMMAND}" "-DNM=${CMAKE_NM}" "-DOBJCOPY=${CMAKE_OBJCOPY}" "-DOBJECT=${merged}"
+                         -P "${PROJECT_SOURCE_DIR}/cmake/localize_static.cmake")
   endif()
   add_custom_command(OUTPUT "${merged}"
     COMMAND "${CMAKE_COMMAND}" -E make_directory "${PROJECT_BINARY_DIR}/pbq_static_object"
@@ -46,6 +46,7 @@ function(pbq_static_archive_object out)
             "$<TARGET_OBJECTS:pbq_objects>" "$<TARGET_OBJECTS:pbq_yyjson_objects>"
     ${localize}
     DEPENDS "$<TARGET_OBJECTS:pbq_objects>" "$<TARGET_OBJECTS:pbq_yyjson_objects>"
+            "${PROJECT_SOURCE_DIR}/cmake/localize_static.cmake"
     COMMAND_EXPAND_LISTS VERBATIM
     COMMENT "Linking pbq and yyjson into one object for libpbq.a")
   set(${out} "${merged}" PARENT_SCOPE)

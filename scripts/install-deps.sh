@@ -69,11 +69,13 @@ fi
 
 # What each job needs, from Debian 12 (yyjson from its next release, below):
 #   run   the CLI: compiler, CMake, yyjson, xxhash.
-#   dist  the artifacts of `make dist`: the library with yyjson's source built in, the Debian
-#         packages (pbq-play needs GStreamer), the wheel, the npm package and the jar.
+#   dist  the artifacts of `make dist`: the library with yyjson's source built in (no yyjson
+#         package), the Debian packages (pbq-play needs GStreamer), the wheel, the npm
+#         package and the jar.
 #   test  everything the tests, benchmarks and checks use (a superset of the others).
 # `install-deps.sh [run|dist|test]`; test when none is given.
 profile=${1:-test}
+apt_extra=()
 run_packages=(g++ cmake make pkg-config libxxhash-dev)
 # pbq-play: GStreamer, its base plug-ins (playbin, the test tones, ALSA) and good
 # ones (WAV, FLAC, scaletempo), the discoverer (pbutils) for a folder's tags.
@@ -83,15 +85,19 @@ dist_packages=("${run_packages[@]}" "${player_packages[@]}" dpkg-dev file xz-uti
                python3 python3-pip python3-setuptools python3-wheel python3-venv openjdk-17-jdk-headless)
 test_packages=("${dist_packages[@]}" clang libgtest-dev libgmock-dev libbenchmark-dev
                valgrind libclang-rt-14-dev binutils gcovr lintian)
+# The Debian packages' install test: a Debian 12 root made by debootstrap.
+test_packages+=(debootstrap)
 # The language bindings' tests: pytest, JUnit (and gson, which reads the shared
 # behaviour table in the Java tests).
 test_packages+=(python3-pytest junit4 libgoogle-gson-java)
 # pbq-play's MPRIS test: a private session bus and a real client.
 test_packages+=(dbus playerctl)
 case $profile in
-  run) packages=("${run_packages[@]}"); need_node=0; need_source=0 ;;
-  dist) packages=("${dist_packages[@]}"); need_node=1; need_source=1 ;;
-  test) packages=("${test_packages[@]}"); need_node=1; need_source=1 ;;
+  run) packages=("${run_packages[@]}"); need_node=0; need_source=0; need_system_yyjson=1
+       # The compiler's recommends (libc-devtools, manual pages, image libraries) are not needed.
+       apt_extra=(--no-install-recommends) ;;
+  dist) packages=("${dist_packages[@]}"); need_node=1; need_source=1; need_system_yyjson=0 ;;
+  test) packages=("${test_packages[@]}"); need_node=1; need_source=1; need_system_yyjson=1 ;;
   *) echo "usage: install-deps.sh [run|dist|test] | --debian-uri [APT_DIR]" >&2; exit 2 ;;
 esac
 
@@ -105,7 +111,9 @@ if [ $need_node -eq 1 ]; then
   command -v npm >/dev/null 2>&1 || missing+=(npm)
 fi
 need_yyjson=0
-dpkg-query -W -f='${Status}' libyyjson-dev 2>/dev/null | grep -q '^install ok installed$' || need_yyjson=1
+if [ $need_system_yyjson -eq 1 ]; then
+  dpkg-query -W -f='${Status}' libyyjson-dev 2>/dev/null | grep -q '^install ok installed$' || need_yyjson=1
+fi
 
 # yyjson's source, for the builds that compile it into the library.
 fetch_source() {
@@ -123,7 +131,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "installing: ${missing[*]}"
   as_root apt-get -o DPkg::Lock::Timeout=900 update -qq
   updated=1
-  as_root apt-get -o DPkg::Lock::Timeout=900 install -y -qq "${missing[@]}" >/dev/null
+  as_root apt-get -o DPkg::Lock::Timeout=900 install -y -qq ${apt_extra[@]+"${apt_extra[@]}"} "${missing[@]}" >/dev/null
 fi
 
 if [ $need_yyjson -eq 1 ]; then
@@ -139,6 +147,6 @@ if [ $need_yyjson -eq 1 ]; then
   fi
   echo "installing: libyyjson-dev (trixie)"
   as_root apt-get -o DPkg::Lock::Timeout=900 update -qq
-  as_root apt-get -o DPkg::Lock::Timeout=900 install -y -qq -t trixie libyyjson-dev >/dev/null
+  as_root apt-get -o DPkg::Lock::Timeout=900 install -y -qq ${apt_extra[@]+"${apt_extra[@]}"} -t trixie libyyjson-dev >/dev/null
 fi
 fetch_source

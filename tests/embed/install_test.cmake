@@ -6,7 +6,10 @@
 #   -DC_COMPILER, -DCXX_COMPILER, -DFLAGS (compile and link flags, e.g. sanitizers)
 #   -DSTATIC     1 when the static library is built
 #   -DCLI        1 when the command-line host is built
+#   -DPLAYER     1 when pbq-play and pbq-make-album are built
 #   -DLIBDIR     CMAKE_INSTALL_LIBDIR (lib, or lib/x86_64-linux-gnu with the prefix /usr)
+#   -DSYSTEM_LIBDIR  1 when the configured library directory is one the system searches
+#                (the prefix /usr): the tools then carry no RUNPATH
 cmake_minimum_required(VERSION 3.25)
 
 function(run)
@@ -43,6 +46,9 @@ endif()
 if(CLI)
   list(APPEND expected bin/pbq share/pbq/album.json)
 endif()
+if(PLAYER)
+  list(APPEND expected bin/pbq-play bin/pbq-make-album)
+endif()
 foreach(f IN LISTS expected)
   if(NOT EXISTS ${prefix}/${f})
     message(FATAL_ERROR "not installed: ${f}")
@@ -54,15 +60,31 @@ foreach(link ${LIBDIR}/libpbq.so ${LIBDIR}/libpbq.so.1)
   endif()
 endforeach()
 
-# The installed command-line host finds its library and its album by itself.
+# The installed command-line host finds its library and its album by itself: through
+# its RUNPATH ($ORIGIN/../LIBDIR), or, configured for a directory the system searches,
+# as the system finds it there (here LD_LIBRARY_PATH stands for that), with no RUNPATH.
 if(CLI)
-  run(${prefix}/bin/pbq --version)
+  set(cli_env "")
+  if(SYSTEM_LIBDIR)
+    set(cli_env ${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${prefix}/${LIBDIR})
+    run(readelf -d ${prefix}/bin/pbq)
+    if(run_output MATCHES "RUNPATH|RPATH")
+      message(FATAL_ERROR "pbq, installed for ${LIBDIR}, has a search path:\n${run_output}")
+    endif()
+  endif()
+  run(${cli_env} ${prefix}/bin/pbq --version)
   if(NOT run_output MATCHES "pbq 1.0.0 \\(ABI 1\\)")
     message(FATAL_ERROR "installed pbq --version said: ${run_output}")
   endif()
-  run(${prefix}/bin/pbq --script ${prefix}/share/pbq/session.pbq)
+  run(${cli_env} ${prefix}/bin/pbq --script ${prefix}/share/pbq/session.pbq)
   if(NOT run_output MATCHES "opened ${prefix}/bin/../share/pbq/album.json" OR NOT run_output MATCHES "self-test passed")
     message(FATAL_ERROR "installed pbq did not play its session:\n${run_output}")
+  endif()
+  if(PLAYER)
+    run(${cli_env} ${prefix}/bin/pbq-play --help)
+    if(NOT run_output MATCHES "pbq-play")
+      message(FATAL_ERROR "installed pbq-play --help said: ${run_output}")
+    endif()
   endif()
 endif()
 
@@ -78,9 +100,27 @@ expect_ok("find_package, C++")
 if(STATIC)
   run(${WORK_DIR}/cmake-build/consumer_static)
   expect_ok("find_package, static")
+  run(${WORK_DIR}/cmake-build/consumer_static_cpp)
+  expect_ok("find_package, static C++")
   run(readelf -d ${WORK_DIR}/cmake-build/consumer_static)
   if(run_output MATCHES "libpbq")
     message(FATAL_ERROR "the static consumer still needs libpbq.so:\n${run_output}")
+  endif()
+endif()
+
+# 1b. The same with clang, whose default is C++14: the C++ programs set no standard, so
+# pbq::pbq and pbq::pbq_static must ask for C++17 (pbq.hpp stops with an #error below it).
+find_program(CLANGXX clang++)
+find_program(CLANG clang)
+if(CLANGXX AND CLANG AND FLAGS STREQUAL "")
+  run(${CMAKE_COMMAND} -S ${CONSUMER} -B ${WORK_DIR}/clang-build -DCMAKE_PREFIX_PATH=${prefix}
+      -DCMAKE_C_COMPILER=${CLANG} -DCMAKE_CXX_COMPILER=${CLANGXX})
+  run(${CMAKE_COMMAND} --build ${WORK_DIR}/clang-build)
+  run(${WORK_DIR}/clang-build/consumer_cpp)
+  expect_ok("find_package, C++ with clang at its default standard")
+  if(STATIC)
+    run(${WORK_DIR}/clang-build/consumer_static_cpp)
+    expect_ok("find_package, static C++ with clang at its default standard")
   endif()
 endif()
 

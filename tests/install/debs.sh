@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# The Debian packages of DIST_DIR as a user of a stock Debian 12 gets them: `apt-get install
+# ./*.deb` in a throwaway root that has only Debian 12's archive (debootstrap, minbase, plus a
+# C compiler), then the README's C quick start built there through pkg-config, against the
+# shared library and statically, and pbq, pbq-play and pbq-make-album run. Only the .deb
+# files and the quick start are copied in; the checkout is out of the root's reach.
+# Before that, on the packages themselves: lintian finds no error, and the shipped
+# libpbq.so.1 exports exactly the 26 functions of pbq.h and has no RUNPATH.
+#
+# The base system is cached in build/debian12 (PBQ_DEBIAN12_CACHE): debootstrap's tarball of
+# Debian 12's minbase, the root made from it with gcc and pkg-config installed, and apt's
+# archive of the packages the tests pulled in. The first run downloads about 150 MB and takes
+# about 6 minutes more; later ones copy the root (seconds) and download nothing new.
+#   tests/install/debs.sh DIST_DIR
+set -euo pipefail
+top=$(cd "$(dirname "$0")/../.." && pwd)
+dist=$(cd "$1" && pwd)
+cache=${PBQ_DEBIAN12_CACHE:-$top/build/debian12}
+apt_lock=(-o DPkg::Lock::Timeout=900)
+
+shopt -s nullglob
+# This machine's architecture: dist/ may hold other architectures' packages too.
+arch=$(dpkg --print-architecture)
+debs=("$dist"/libpbq1_*_"$arch".deb "$dist"/libpbq-dev_*_"$arch".deb "$dist"/pbq-tools_*_"$arch".deb)
+[ ${#debs[@]} -eq 3 ] || { echo "expected libpbq1, libpbq-dev and pbq-tools for $arch in $dist, found: $(ls "$dist")"; exit 1; }
+
+mkdir -p "$cache/archives/partial"
+
+# The packages themselves.
+lintian --fail-on error --suppress-tags-from-file /dev/null "${debs[@]}" >"$cache/lintian.log" 2>&1 ||
+  { cat "$cache/lintian.log"; echo "lintian found errors"; exit 1; }
+echo "ok   lintian: no error in $(for deb in "${debs[@]}"; do basename "$deb"; done | tr '\n' ' ')"
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
+for deb in "${debs[@]}"; do dpkg-deb -x "$deb" "$unpacked"; done
+so=$(echo "$unpacked"/usr/lib/*/libpbq.so.1)
+exported=$(nm -D --defined-only "$so" | awk '{print $3}')
+expected=$(sed -n 's/^PBQ_API [^(]*[ *]\(pbq_[a-z_]*\)(.*/\1/p' "$top/include/pbq.h" | sort)
+if [ "$(sort <<<"$exported")" != "$expected" ] || [ "$(wc -l <<<"$expected")" -ne 26 ]; then
+  echo "libpbq.so.1 exports:"; echo "$exported"; echo "pbq.h declares:"; echo "$expected"; exit 1
+fi
+for elf in "$so" "$unpacked"/usr/bin/*; do
+  if readelf -d "$elf" | grep -E 'RPATH|RUNPATH'; then echo "$(basename "$elf") has a search path"; exit 1; fi
+done
+echo "ok   libpbq.so.1 exports the 26 functions of pbq.h only; no shipped ELF file has a RUNPATH"
+
+# A command in ROOT, with /proc and the cached apt archive mounted (in a private mount
+# namespace, so nothing stays mounted).
+in_root() {
+  local root=$1
+  shift
+  unshare --mount --propagation private bash -c '
+    root=$1 archives=$2; shift 2
+    mount -t proc proc "$root/proc" && mount --bind "$archives" "$root/var/cache/apt/archives" &&
+      exec chroot "$root" "$@"' in-root "$root" "$cache/archives" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin \
+    HOME=/root DEBIAN_FRONTEND=noninteractive LC_ALL=C.UTF-8 "$@"
+}
+
+# The cached root: Debian 12's minbase from debootstrap, with what a C developer has (gcc,
+# pkg-config), and apt's index of Debian 12's archive, which is all it knows.
+if [ ! -f "$cache/root/.pbq-ready" ]; then
+  uri=$("$top/scripts/install-deps.sh" --debian-uri)
+  if [ ! -f "$cache/bookworm-minbase.tgz" ]; then
+    echo "making the Debian 12 base tarball (debootstrap, once)"
+    rm -rf "$cache/tarball-work"
+    debootstrap --variant=minbase --make-tarball="$cache/bookworm-minbase.part.tgz" bookworm \
+      "$cache/tarball-work" "$uri" >"$cache/debootstrap.log" 2>&1 || { cat "$cache/debootstrap.log"; exit 1; }
+    mv "$cache/bookworm-minbase.part.tgz" "$cache/bookworm-minbase.tgz"
+  fi
+  echo "making the Debian 12 root from it (once)"
+  rm -rf "$cache/root"
+  debootstrap --variant=minbase --unpack-tarball="$cache/bookworm-minbase.tgz" bookworm "$cache/root" "$uri" \
+    >"$cache/debootstrap.log" 2>&1 || { cat "$cache/debootstrap.log"; exit 1; }
+  cp /etc/resolv.conf "$cache/root/etc/resolv.conf"
+  in_root "$cache/root" apt-get "${apt_lock[@]}" -qq update
+  in_root "$cache/root" apt-get "${apt_lock[@]}" -qq -y --no-install-recommends install gcc libc6-dev pkgconf \
+    >"$cache/root-setup.log" 2>&1 || { cat "$cache/root-setup.log"; exit 1; }
+  touch "$cache/root/.pbq-ready"
+fi
+
+work=$(mktemp -d /var/tmp/pbq-debs.XXXXXX)
+trap 'rm -rf "$unpacked" "$work"' EXIT
+cp -a "$cache/root" "$work/root"
+cp /etc/resolv.conf "$work/root/etc/resolv.conf"
+mkdir -p "$work/root/tmp/pbq-test/debs"
+cp "${debs[@]}" "$work/root/tmp/pbq-test/debs/"
+# The README's C quick start: its first C block.
+awk '/^```c$/ { n++; inside = (n == 1); next } /^```/ { inside = 0 } inside' "$top/README.md" \
+  >"$work/root/tmp/pbq-test/quickstart.c"
+cat >"$work/root/tmp/pbq-test/run.sh" <<'EOF'
+set -eu
+cd /tmp/pbq-test
+fail() { echo "$1"; [ -f "${2:-}" ] && cat "$2"; exit 1; }
+grep -v '^#' /etc/apt/sources.list | grep -q . && [ -z "$(ls /etc/apt/sources.list.d)" ] ||
+  fail "the root knows more than Debian 12's archive"
+apt-get -o DPkg::Lock::Timeout=900 -qq update
+apt-get -o DPkg::Lock::Timeout=900 -o DPkg::Options::=--force-unsafe-io -y install ./debs/*.deb >apt.log 2>&1 || fail "apt-get install failed:" apt.log
+for p in libpbq1 libpbq-dev pbq-tools; do
+  [ "$(dpkg-query -W -f='${Status}' "$p")" = "install ok installed" ] || fail "$p is not installed"
+done
+echo "ok   apt-get install ./*.deb on Debian 12: $(grep -c '^Setting up' apt.log) packages set up"
+
+check_quickstart() {  # PROGRAM
+  ./"$1" >"$1.out" 2>&1 || fail "$1 failed:" "$1.out"
+  grep -q '"title":"Harbour Lights"' "$1.out" && grep -q '"lastTrackTime":42.5' "$1.out" ||
+    fail "$1 printed something else:" "$1.out"
+}
+gcc -std=c99 -Wall -Wextra -Werror quickstart.c $(pkg-config --cflags --libs pbq) -o quickstart
+check_quickstart quickstart
+ldd quickstart | grep -qE 'libpbq.so.1 => /(usr/)?lib/' || fail "quickstart does not use the installed libpbq.so.1"
+echo "ok   README's C quick start, built with pkg-config pbq, runs"
+gcc -static -std=c99 -Wall -Wextra -Werror quickstart.c $(pkg-config --static --cflags --libs pbq) -o quickstart-static
+check_quickstart quickstart-static
+readelf -d quickstart-static | grep -q NEEDED && fail "quickstart-static is not static"
+echo "ok   the same, linked statically with pkg-config --static pbq (libpbq.a, no yyjson package)"
+
+pbq --version | grep -q '^pbq 1\.' || fail "pbq --version failed"
+pbq --help >help.txt 2>&1 && grep -q 'usage: pbq' help.txt || fail "pbq --help failed:" help.txt
+pbq --script /usr/share/pbq/session.pbq >session.txt 2>&1 || fail "pbq did not play its session:" session.txt
+grep -q 'self-test passed' session.txt || fail "pbq's session did not pass its self-test:" session.txt
+pbq-play --help >play-help.txt 2>&1 && grep -q 'pbq-play' play-help.txt || fail "pbq-play --help failed:" play-help.txt
+echo "ok   pbq --help, pbq's example session and pbq-play --help"
+pbq-make-album album 2 1 >album.txt 2>&1 || fail "pbq-make-album failed:" album.txt
+printf 'until ended\nquit\n' | XDG_STATE_HOME=/tmp/pbq-test/state timeout 120 pbq-play --sink fake --fresh album/album.json \
+  >play.txt 2>&1 || fail "pbq-play failed on the album:" play.txt
+grep -q 'play #1' play.txt || fail "pbq-play did not play the album through:" play.txt
+echo "ok   pbq-make-album makes an album and pbq-play plays it (fake sink) with the plug-ins apt installed"
+EOF
+in_root "$work/root" sh /tmp/pbq-test/run.sh
