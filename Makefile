@@ -93,7 +93,7 @@ test-release-builds: deps
 	  -DCMAKE_BUILD_TYPE=Release -DPBQ_WERROR=ON >/dev/null
 	@cmake --build build/clang-release -j $(JOBS)
 
-test: test-release test-asan test-tsan test-valgrind test-fuzz coverage test-release-builds test-bindings
+test: test-release test-asan test-tsan test-valgrind test-fuzz coverage test-release-builds test-bindings test-web
 
 bench: deps
 	@cmake --preset bench >/dev/null
@@ -123,3 +123,21 @@ bindings/node/node_modules/.package-lock.json: bindings/node/package.json bindin
 
 clean:
 	rm -rf build
+
+# pbq for the web (emscripten): build/wasm/libpbq.a for emscripten hosts and the
+# JavaScript package pbq-web in build/wasm/package (bindings/web). emcc's JS optimizer
+# reads Debian's acorn, which a node from elsewhere only finds through NODE_PATH.
+.PHONY: deps-web wasm test-web
+deps-web:
+	@./scripts/install-deps.sh web
+
+WASM_ENV = NODE_PATH=$(NODE_PATH)$(if $(NODE_PATH),:)/usr/share/nodejs
+wasm: deps-web
+	@$(WASM_ENV) emcmake cmake -S bindings/web -B build/wasm/cmake -DPBQ_BUILD_TESTS=OFF -DPBQ_BUILD_EXAMPLES=OFF \
+	  -DPBQ_BUILD_CLI=OFF -DPBQ_INSTALL=OFF -DPBQ_WERROR=ON >/dev/null
+	@$(WASM_ENV) cmake --build build/wasm/cmake -j $(JOBS)
+
+# The web package under Node, then in headless Chromium.
+test-web: wasm
+	@node --test bindings/web/test/*.test.mjs
+

@@ -30,7 +30,8 @@ char *put_bool(char *out, bool value) { return value ? put_literal(out, "true") 
 bool ensure_room(char **text, char **end, char **at, uint64_t needed) {
   auto used = static_cast<uint64_t>(*at - *text);
   if (static_cast<uint64_t>(*end - *at) >= needed) return true;
-  uint64_t size = (used + needed) * 2;
+  size_t size = 0;
+  if (!alloc_bytes(used + needed, 2, &size)) return false;
   auto *grown = static_cast<char *>(realloc(*text, size));
   if (grown == nullptr) return false;
   *text = grown;
