@@ -137,7 +137,12 @@ wasm: deps-web
 	  -DPBQ_BUILD_CLI=OFF -DPBQ_INSTALL=OFF -DPBQ_WERROR=ON >/dev/null
 	@$(WASM_ENV) cmake --build build/wasm/cmake -j $(JOBS)
 
-# The web package under Node, then in headless Chromium.
-test-web: wasm
+# The web package under Node, then in headless Chromium (Debian's, driven by
+# puppeteer-core as web/package-lock.json pins it).
+test-web: wasm web/node_modules/.package-lock.json
 	@node --test bindings/web/test/*.test.mjs
+	@node --test web/test/*.test.mjs
+
+web/node_modules/.package-lock.json: web/package.json web/package-lock.json
+	@cd web && npm ci --no-audit --no-fund --loglevel=error
 
