@@ -139,9 +139,19 @@ wasm: deps-web
 
 # The web package under Node, then in headless Chromium (Debian's, driven by
 # puppeteer-core as web/package-lock.json pins it).
-test-web: wasm web/node_modules/.package-lock.json
+test-web: wasm build/web-album/album.json web/node_modules/.package-lock.json
 	@node --test bindings/web/test/*.test.mjs
 	@node --test web/test/*.test.mjs
+
+# The web player page (web/) on 127.0.0.1:WEB_PORT, with the package and a demo album
+# of generated tones.
+.PHONY: web-demo
+WEB_PORT ?= 8719
+web-demo: wasm build/web-album/album.json
+	@node web/serve.mjs $(WEB_PORT)
+
+build/web-album/album.json: web/make-album.mjs
+	@node web/make-album.mjs build/web-album
 
 web/node_modules/.package-lock.json: web/package.json web/package-lock.json
 	@cd web && npm ci --no-audit --no-fund --loglevel=error
