@@ -140,6 +140,7 @@ wasm: deps-web
 # The web package under Node, then in headless Chromium (Debian's, driven by
 # puppeteer-core as web/package-lock.json pins it).
 test-web: wasm build/web-album/album.json web/node_modules/.package-lock.json
+	@cmake --preset release >/dev/null && cmake --build --preset release -j $(JOBS) --target pbq_example
 	@node --test bindings/web/test/*.test.mjs
 	@node --test web/test/*.test.mjs
 
