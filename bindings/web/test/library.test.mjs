@@ -180,3 +180,11 @@ test('a C host built with emcc against libpbq.a prints what it prints natively',
   assert.ok(native.stdout.includes('state: {"currentIndex"'));
   assert.equal(web.stdout, native.stdout);
 });
+
+test('the TypeScript declarations describe the package', () => {
+  // tsc from web/'s lockfile, which `make test-web` installs.
+  const tsc = path.join(REPO, 'web', 'node_modules', 'typescript', 'bin', 'tsc');
+  const config = path.join(REPO, 'bindings', 'web', 'test', 'types', 'tsconfig.json');
+  const r = spawnSync(process.execPath, [tsc, '-p', config], { encoding: 'utf8' });
+  assert.equal(r.status, 0, `${r.stdout}${r.stderr}`);
+});
