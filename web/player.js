@@ -86,6 +86,9 @@ function renderNow() {
   $('now-artist').textContent = track ? track.artist : '';
   const duration = Number.isFinite(audio.duration) ? audio.duration : track?.duration;
   $('now-time').textContent = `${clock(audio.currentTime)} / ${clock(duration)}`;
+  const seek = $('seek');
+  seek.max = String(duration || 0);
+  if (document.activeElement !== seek) seek.value = String(audio.currentTime || 0);
   $('play').textContent = audio.paused ? '▶ Play' : '❚❚ Pause';
 }
 
@@ -173,6 +176,7 @@ $('play').addEventListener('click', () => {
   if (audio.paused) audio.play().catch(() => {});
   else audio.pause();
 });
+$('seek').addEventListener('input', () => { audio.currentTime = Number($('seek').value); });
 $('next').addEventListener('click', () => change(() => act(queue.next(), !audio.paused)));
 $('previous').addEventListener('click', () => change(() => act(queue.previous(audio.currentTime), !audio.paused)));
 $('repeat').addEventListener('click', () => change(() => queue.cycleRepeat()));

@@ -60,14 +60,15 @@ async function tapEntryButton(page, index, title) {
   await page.click(`#queue li[data-index="${index}"] button[title="${title}"]`);
 }
 
-/** Pauses the audio and seeks it to `seconds`, once its track's metadata is there. */
+/** Pauses the audio and moves the page's position slider to `seconds`. */
 async function seekTo(page, seconds) {
   await page.waitForFunction(() => window.pbqPlayer.audio.readyState >= 1);
   await page.evaluate((t) => new Promise((done) => {
-    const a = window.pbqPlayer.audio;
-    a.pause();
-    a.addEventListener('seeked', done, { once: true });
-    a.currentTime = t;
+    window.pbqPlayer.audio.pause();
+    window.pbqPlayer.audio.addEventListener('seeked', done, { once: true });
+    const slider = document.getElementById('seek');
+    slider.value = String(t);
+    slider.dispatchEvent(new Event('input'));
   }), seconds);
   assert.equal(await page.evaluate(() => window.pbqPlayer.audio.currentTime), seconds);
 }
