@@ -104,18 +104,11 @@ struct pbq_queue {
 constexpr uint64_t k_max_list_count = INT32_MAX;
 constexpr uint64_t k_first_capacity = 16;
 
-// Byte counts on hosts whose size_t is 32 bits (wasm32). Bytes of elements already in
-// memory always fit size_t:
+// Byte counts where size_t is 32 bits (wasm32). The bytes of elements already in memory
+// always fit size_t; a block to allocate may not, so those callers check it under
+// `if constexpr (k_narrow_size_t)`, which 64-bit builds leave out entirely.
+constexpr bool k_narrow_size_t = sizeof(size_t) < sizeof(uint64_t);
 inline size_t held_bytes(uint64_t count, size_t each) { return static_cast<size_t>(count * each); }
-// a block to allocate may not: false when the address space cannot hold it.
-inline bool alloc_bytes(uint64_t count, size_t each, size_t *bytes) {
-  uint64_t wanted = count * each;  // callers keep count below 2^33, so no overflow here
-  if constexpr (sizeof(size_t) < sizeof(uint64_t)) {
-    if (wanted > SIZE_MAX) return false;
-  }
-  *bytes = static_cast<size_t>(wanted);
-  return true;
-}
 
 constexpr int32_t k_repeat_off = PBQ_REPEAT_OFF;
 constexpr int32_t k_repeat_all = PBQ_REPEAT_ALL;

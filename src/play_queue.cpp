@@ -44,9 +44,10 @@ int queue_reserve_one(play_queue *queue) {
   if (queue->count >= k_max_list_count) return -1;  // GCOVR_EXCL_LINE unreachable in a test: 2^31 entries
   uint64_t capacity = grown_capacity(queue->capacity, queue->count + queue->gap_len + 1);
   // The gap never holds more than the entries did, so this stays below 2^33 slots.
-  size_t size = 0;
-  if (!alloc_bytes(capacity, sizeof(uint32_t), &size)) return -1;
-  auto *ids = static_cast<uint32_t *>(realloc(queue->ids, size));
+  if constexpr (k_narrow_size_t) {
+    if (capacity > SIZE_MAX / sizeof(uint32_t)) return -1;  // more than the address space holds
+  }
+  auto *ids = static_cast<uint32_t *>(realloc(queue->ids, held_bytes(capacity, sizeof(uint32_t))));
   if (ids == nullptr) return -1;
   queue->ids = ids;
   queue->capacity = capacity;
@@ -133,9 +134,10 @@ int queue_assign(play_queue *queue, const uint32_t *ids, uint64_t count) {
   if (count > 0) {
     if (count > k_max_list_count) return -1;  // GCOVR_EXCL_LINE unreachable in a test: 2^31 entries
     uint64_t capacity = grown_capacity(0, count);
-    size_t size = 0;
-    if (!alloc_bytes(capacity, sizeof(uint32_t), &size)) return -1;
-    fresh.ids = static_cast<uint32_t *>(malloc(size));
+    if constexpr (k_narrow_size_t) {
+      if (capacity > SIZE_MAX / sizeof(uint32_t)) return -1;  // more than the address space holds
+    }
+    fresh.ids = static_cast<uint32_t *>(malloc(held_bytes(capacity, sizeof(uint32_t))));
     if (fresh.ids == nullptr) return -1;
     memcpy(fresh.ids, ids, held_bytes(count, sizeof(uint32_t)));
     fresh.count = count;

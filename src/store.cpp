@@ -151,9 +151,10 @@ int id_list_reserve(id_list *list, uint64_t needed) {
   if (needed > k_max_list_count) return -1;
   // Both bounds keep the byte count far from overflow in 64 bits: capacity < 2^32 here.
   uint64_t capacity = grown_capacity(list->capacity, needed);
-  size_t size = 0;
-  if (!alloc_bytes(capacity, sizeof(uint32_t), &size)) return -1;
-  auto *ids = static_cast<uint32_t *>(realloc(list->ids, size));
+  if constexpr (k_narrow_size_t) {
+    if (capacity > SIZE_MAX / sizeof(uint32_t)) return -1;  // more than the address space holds
+  }
+  auto *ids = static_cast<uint32_t *>(realloc(list->ids, held_bytes(capacity, sizeof(uint32_t))));
   if (ids == nullptr) return -1;
   list->ids = ids;
   list->capacity = capacity;

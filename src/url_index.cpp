@@ -71,7 +71,7 @@ int index_prepare_insert(pbq_queue *q) {
   // Built, or rebuilt larger, from `tracks` itself; the old table is dropped only when
   // the new one exists.
   uint64_t capacity = capacity_for(needed);
-  if constexpr (sizeof(size_t) < sizeof(uint64_t)) {
+  if constexpr (k_narrow_size_t) {
     if (capacity > SIZE_MAX) return -1;  // calloc checks the product, not this narrowing
   }
   auto *slots = static_cast<url_slot *>(calloc(static_cast<size_t>(capacity), sizeof(url_slot)));
