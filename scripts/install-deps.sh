@@ -72,8 +72,9 @@ fi
 #   dist  the artifacts of `make dist`: the library with yyjson's source built in (no yyjson
 #         package), the Debian packages (pbq-play needs GStreamer), the wheel, the npm
 #         package and the jar.
+#   web   the WebAssembly build and the web package's tests (make wasm, make test-web).
 #   test  everything the tests, benchmarks and checks use (a superset of the others).
-# `install-deps.sh [run|dist|test]`; test when none is given.
+# `install-deps.sh [run|dist|web|test]`; test when none is given.
 profile=${1:-test}
 apt_extra=()
 run_packages=(g++ cmake make pkg-config libxxhash-dev)
@@ -92,13 +93,23 @@ test_packages+=(debootstrap)
 test_packages+=(python3-pytest junit4 libgoogle-gson-java)
 # pbq-play's MPRIS test: a private session bus and a real client.
 test_packages+=(dbus playerctl)
+# The web build: emscripten from Debian's next release (Debian 12's 3.1.6 has no
+# floating-point std::to_chars), Debian 12's binaryen (wasm-opt) and chromium for the
+# browser tests; the library's build tools and xxhash's header as for the CLI.
+web_packages=("${run_packages[@]}" binaryen chromium)
+web_trixie_packages=(emscripten)
+test_packages+=(binaryen chromium)
+trixie_packages=()
 case $profile in
   run) packages=("${run_packages[@]}"); need_node=0; need_source=0; need_system_yyjson=1
        # The compiler's recommends (libc-devtools, manual pages, image libraries) are not needed.
        apt_extra=(--no-install-recommends) ;;
   dist) packages=("${dist_packages[@]}"); need_node=1; need_source=1; need_system_yyjson=0 ;;
-  test) packages=("${test_packages[@]}"); need_node=1; need_source=1; need_system_yyjson=1 ;;
-  *) echo "usage: install-deps.sh [run|dist|test] | --debian-uri [APT_DIR]" >&2; exit 2 ;;
+  web) packages=("${web_packages[@]}"); need_node=1; need_source=1; need_system_yyjson=0
+       trixie_packages=("${web_trixie_packages[@]}") ;;
+  test) packages=("${test_packages[@]}"); need_node=1; need_source=1; need_system_yyjson=1
+        trixie_packages=("${web_trixie_packages[@]}") ;;
+  *) echo "usage: install-deps.sh [run|dist|web|test] | --debian-uri [APT_DIR]" >&2; exit 2 ;;
 esac
 
 missing=()
@@ -114,13 +125,17 @@ need_yyjson=0
 if [ $need_system_yyjson -eq 1 ]; then
   dpkg-query -W -f='${Status}' libyyjson-dev 2>/dev/null | grep -q '^install ok installed$' || need_yyjson=1
 fi
+missing_trixie=()
+for p in "${trixie_packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$' || missing_trixie+=("$p")
+done
 
 # yyjson's source, for the builds that compile it into the library.
 fetch_source() {
   if [ $need_source -eq 1 ]; then "$(dirname "$0")/fetch-yyjson.sh"; fi
 }
 
-if [ ${#missing[@]} -eq 0 ] && [ $need_yyjson -eq 0 ]; then
+if [ ${#missing[@]} -eq 0 ] && [ $need_yyjson -eq 0 ] && [ ${#missing_trixie[@]} -eq 0 ]; then
   fetch_source
   exit 0
 fi
@@ -134,7 +149,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   as_root apt-get -o DPkg::Lock::Timeout=900 install -y -qq ${apt_extra[@]+"${apt_extra[@]}"} "${missing[@]}" >/dev/null
 fi
 
-if [ $need_yyjson -eq 1 ]; then
+if [ $need_yyjson -eq 1 ] || [ ${#missing_trixie[@]} -gt 0 ]; then
   list=/etc/apt/sources.list.d/pbq-trixie.sources
   pin=/etc/apt/preferences.d/pbq-trixie
   if [ ! -f "$list" ]; then
@@ -145,8 +160,16 @@ if [ $need_yyjson -eq 1 ]; then
   if [ ! -f "$pin" ]; then
     printf 'Package: *\nPin: release n=trixie\nPin-Priority: 100\n' | as_root tee "$pin" >/dev/null
   fi
-  echo "installing: libyyjson-dev (trixie)"
   as_root apt-get -o DPkg::Lock::Timeout=900 update -qq
+fi
+if [ $need_yyjson -eq 1 ]; then
+  echo "installing: libyyjson-dev (trixie)"
   as_root apt-get -o DPkg::Lock::Timeout=900 install -y -qq ${apt_extra[@]+"${apt_extra[@]}"} -t trixie libyyjson-dev >/dev/null
+fi
+# Only the named package from trixie (pkg/trixie); its dependencies come from Debian 12
+# wherever Debian 12 satisfies them.
+if [ ${#missing_trixie[@]} -gt 0 ]; then
+  echo "installing: ${missing_trixie[*]} (trixie)"
+  as_root apt-get -o DPkg::Lock::Timeout=900 install -y -qq "${missing_trixie[@]/%//trixie}" >/dev/null
 fi
 fetch_source

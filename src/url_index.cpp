@@ -71,7 +71,10 @@ int index_prepare_insert(pbq_queue *q) {
   // Built, or rebuilt larger, from `tracks` itself; the old table is dropped only when
   // the new one exists.
   uint64_t capacity = capacity_for(needed);
-  auto *slots = static_cast<url_slot *>(calloc(capacity, sizeof(url_slot)));
+  if constexpr (k_narrow_size_t) {
+    if (capacity > SIZE_MAX) return -1;  // calloc checks the product, not this narrowing
+  }
+  auto *slots = static_cast<url_slot *>(calloc(static_cast<size_t>(capacity), sizeof(url_slot)));
   if (slots == nullptr) return -1;
   // In batches: the hashes first, fetching each one's slot, then the insertions, so
   // that the table's cache misses overlap instead of following one another.
