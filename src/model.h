@@ -10,6 +10,7 @@
 #include <yyjson.h>
 
 #include "pbq.h"
+#include "sizes.h"
 
 // One track as the handle keeps it. A record is made once (by a load or an add) and
 // never changes; every list entry that names it shares its strings.

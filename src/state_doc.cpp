@@ -31,7 +31,7 @@ bool ensure_room(char **text, char **end, char **at, uint64_t needed) {
   auto used = static_cast<uint64_t>(*at - *text);
   if (static_cast<uint64_t>(*end - *at) >= needed) return true;
   uint64_t size = (used + needed) * 2;
-  auto *grown = static_cast<char *>(realloc(*text, size));
+  auto *grown = static_cast<char *>(realloc_array(*text, size, 1));
   if (grown == nullptr) return false;
   *text = grown;
   *at = grown + used;
