@@ -22,11 +22,12 @@ endif()
 set(exported "")
 set(problems "")
 if(WINDOWS)
-  # The export table's name list: "\t[   0] pbq_abi_version" under "[Ordinal/Name Pointer] Table".
-  string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n(.*)" unused "${private}")
-  string(REGEX MATCHALL "\t\\[ *[0-9]+\\] [^\n]+" rows "${CMAKE_MATCH_1}")
+  # The export table's names, after its "[Name Pointer/Ordinal] Table" heading (worded
+  # "[Ordinal/Name Pointer]" by other binutils): "\t[   0] pbq_abi_version".
+  string(REGEX MATCH "\\[(Name Pointer/Ordinal|Ordinal/Name Pointer)\\] Table[^\n]*\n(.*)" unused "${private}")
+  string(REGEX MATCHALL "\t\\[ *[0-9]+\\] [A-Za-z_][A-Za-z0-9_@]*\n" rows "${CMAKE_MATCH_2}")
   foreach(row IN LISTS rows)
-    string(REGEX REPLACE "^\t\\[ *[0-9]+\\] " "" name "${row}")
+    string(REGEX REPLACE "^\t\\[ *[0-9]+\\] ([^\n]+)\n$" "\\1" name "${row}")
     list(APPEND exported "${name}")
   endforeach()
   string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${private}")
