@@ -71,8 +71,10 @@ fi
 #   run   the CLI: compiler, CMake, yyjson, xxhash.
 #   dist  the artifacts of `make dist`: the library with yyjson's source built in, the Debian
 #         packages (pbq-play needs GStreamer), the wheel, the npm package and the jar.
+#   platforms  the cross compilers, qemu-user and wine of `make test-platforms` and of the
+#         other platforms' artifacts.
 #   test  everything the tests, benchmarks and checks use (a superset of the others).
-# `install-deps.sh [run|dist|test]`; test when none is given.
+# `install-deps.sh [run|dist|platforms|test]`; test when none is given.
 profile=${1:-test}
 run_packages=(g++ cmake make pkg-config libxxhash-dev)
 # pbq-play: GStreamer, its base plug-ins (playbin, the test tones, ALSA) and good
@@ -80,16 +82,25 @@ run_packages=(g++ cmake make pkg-config libxxhash-dev)
 player_packages=(libgstreamer1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-alsa)
 dist_packages=("${run_packages[@]}" "${player_packages[@]}" dpkg-dev file xz-utils
                python3 python3-setuptools python3-wheel python3-venv openjdk-17-jdk-headless)
+# Cross compilers for arm64, armhf and 64-bit Windows (with POSIX threads): the other
+# platforms' packages and zip (scripts/dist-platforms.sh).
+cross_packages=(g++-aarch64-linux-gnu g++-arm-linux-gnueabihf g++-mingw-w64-x86-64-posix)
+dist_packages+=("${cross_packages[@]}")
 test_packages=("${dist_packages[@]}" clang libgtest-dev libgmock-dev libbenchmark-dev
                valgrind libclang-rt-14-dev binutils gcovr lintian)
+# `make test-platforms`: the cross compilers, qemu-user and wine to run what they build,
+# GoogleTest's sources (libgtest-dev) to build it for each target.
+platform_packages=(g++ cmake make libxxhash-dev "${cross_packages[@]}" qemu-user wine64 wine libgtest-dev)
+test_packages+=("${platform_packages[@]}")
 # The language bindings' tests: pytest, JUnit (and gson, which reads the shared
 # behaviour table in the Java tests).
 test_packages+=(python3-pytest junit4 libgoogle-gson-java)
 case $profile in
   run) packages=("${run_packages[@]}"); need_node=0; need_source=0 ;;
   dist) packages=("${dist_packages[@]}"); need_node=1; need_source=1 ;;
+  platforms) packages=("${platform_packages[@]}"); need_node=0; need_source=1 ;;
   test) packages=("${test_packages[@]}"); need_node=1; need_source=1 ;;
-  *) echo "usage: install-deps.sh [run|dist|test] | --debian-uri [APT_DIR]" >&2; exit 2 ;;
+  *) echo "usage: install-deps.sh [run|dist|platforms|test] | --debian-uri [APT_DIR]" >&2; exit 2 ;;
 esac
 
 missing=()
@@ -118,9 +129,9 @@ export DEBIAN_FRONTEND=noninteractive
 updated=0
 if [ ${#missing[@]} -gt 0 ]; then
   echo "installing: ${missing[*]}"
-  as_root apt-get update -qq
+  as_root apt-get -o DPkg::Lock::Timeout=900 update -qq
   updated=1
-  as_root apt-get install -y -qq "${missing[@]}" >/dev/null
+  as_root apt-get -o DPkg::Lock::Timeout=900 install -y -qq "${missing[@]}" >/dev/null
 fi
 
 if [ $need_yyjson -eq 1 ]; then
@@ -135,7 +146,7 @@ if [ $need_yyjson -eq 1 ]; then
     printf 'Package: *\nPin: release n=trixie\nPin-Priority: 100\n' | as_root tee "$pin" >/dev/null
   fi
   echo "installing: libyyjson-dev (trixie)"
-  as_root apt-get update -qq
-  as_root apt-get install -y -qq -t trixie libyyjson-dev >/dev/null
+  as_root apt-get -o DPkg::Lock::Timeout=900 update -qq
+  as_root apt-get -o DPkg::Lock::Timeout=900 install -y -qq -t trixie libyyjson-dev >/dev/null
 fi
 fetch_source
