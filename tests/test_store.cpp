@@ -12,6 +12,7 @@
 
 #include "fixtures.h"
 #include "mul_high.h"
+#include "sizes.h"
 #include "store_check.h"
 
 namespace {
@@ -206,6 +207,30 @@ TEST(UrlIndex, HighHalfOfTheProductIsExact) {
         << std::hex << a << " * " << b;
   }
 #endif
+}
+
+// Where size_t is 32 bits, an array of 64-bit count whose bytes pass the address space
+// is refused as if memory ran out, never allocated at a wrapped, smaller size; within
+// range the allocation is exact everywhere.
+TEST(Sizes, ArraysBeyondTheAddressSpaceAreRefused) {
+  if constexpr (sizeof(size_t) < sizeof(uint64_t)) {
+    const uint64_t too_many = uint64_t{SIZE_MAX} / sizeof(uint32_t) + 1;  // wraps to 0 bytes
+    EXPECT_EQ(malloc_array(too_many, sizeof(uint32_t)), nullptr);
+    EXPECT_EQ(calloc_array(too_many, sizeof(uint32_t)), nullptr);
+    void *block = malloc_array(4, sizeof(uint32_t));
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(realloc_array(block, too_many + 4, sizeof(uint32_t)), nullptr);  // the block stays
+    free(block);
+  }
+  auto *ids = static_cast<uint32_t *>(calloc_array(1000, sizeof(uint32_t)));
+  ASSERT_NE(ids, nullptr);
+  ids[999] = 7;
+  ids = static_cast<uint32_t *>(realloc_array(ids, 2000, sizeof(uint32_t)));
+  ASSERT_NE(ids, nullptr);
+  EXPECT_EQ(ids[999], 7u);
+  ids[1999] = 8;
+  free(ids);
+  EXPECT_EQ(bytes_in_block(uint64_t{1000} * sizeof(uint32_t)), 4000u);
 }
 
 // Two URLs whose hashes share the index's 32-bit tag and, in the 67-slot table the
