@@ -29,8 +29,9 @@ build() {  # build DIR [ARGS...]: quiet, but the log's end when it fails
 build $root/x86_64-linux-gnu --target pbq_trace
 $root/x86_64-linux-gnu/tests/model/pbq_trace write "$reference"
 
-# wine's own files stay in the build tree; its first start sets them up.
-export WINEPREFIX=$PWD/$root/wine WINEDEBUG=-all
+# wine's own files stay in the build tree; its first start sets them up, without the
+# .NET and HTML runtimes it would offer to fetch.
+export WINEPREFIX=$PWD/$root/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
 for target in "${targets[@]}"; do
   if [ "$target" = x86_64-w64-mingw32 ] && [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot --init >/dev/null 2>&1
