@@ -67,3 +67,11 @@ cp LICENSE "$stage/"
 rm -f "$dist/$name.zip"
 (cd "$dir" && python3 -m zipfile -c "$dist/$name.zip" "$name")
 echo "dist-platforms: $(cd "$dist" && ls -- *arm64.deb *armhf.deb "$name.zip" | tr '\n' ' ')"
+
+# Each artifact used as a host uses it, under qemu and wine, where they are installed (the
+# test and platforms profiles of install-deps.sh; the dist profile has only the compilers).
+if command -v qemu-aarch64 >/dev/null && command -v qemu-arm >/dev/null && command -v wine >/dev/null; then
+  tests/platform/artifacts.sh "$dist"
+else
+  echo "dist-platforms: artifacts not run as a host would (no qemu-user or wine here)"
+fi
