@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 # No "Entering directory" lines from the builds below.
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps deps-run build run package test-release-builds test-fuzz test test-bindings bench-bindings test-release test-asan test-tsan test-valgrind bench fuzz fuzz-build clean
+.PHONY: all deps deps-run build run package test-release-builds test-fuzz test test-bindings test-platforms bench-bindings test-release test-asan test-tsan test-valgrind bench fuzz fuzz-build clean
 
 all: build
 
@@ -120,7 +120,13 @@ test-release-builds: deps
 	  -DCMAKE_BUILD_TYPE=Release -DPBQ_WERROR=ON >/dev/null
 	@cmake --build build/clang-release -j $(JOBS)
 
-test: test-release test-asan test-tsan test-valgrind test-fuzz coverage test-release-builds test-bindings test-install-bindings test-web test-dist-debs
+# The library and its tests cross-built for arm64 and armhf Linux (run under qemu) and
+# 64-bit Windows (run under wine), each in build/platform/<target>, with the same
+# random programs as this machine's build, byte for byte.
+test-platforms: deps
+	@scripts/test-platforms.sh $(JOBS)
+
+test: test-release test-asan test-tsan test-valgrind test-fuzz coverage test-release-builds test-bindings test-install-bindings test-web test-platforms test-dist-debs
 
 bench: deps
 	@cmake --preset bench >/dev/null

@@ -50,6 +50,11 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_COMPONENTS_ALL ${pbq_package_components})
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# A cross build's architecture, from its toolchain file (cmake/toolchains/); dpkg's own
+# otherwise.
+if(PBQ_DEBIAN_ARCHITECTURE)
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${PBQ_DEBIAN_ARCHITECTURE})
+endif()
 # The first line is the synopsis; CPack indents the rest and turns "" into " .".
 set(pbq_description_tail
 "pbq holds the playback-queue state of a music player: the loaded tracks, the

@@ -27,7 +27,12 @@
  *   running or ending, and may open it again later. The shared library is built so
  *   that dlclose never unmaps it: every thread's error text is freed when that thread
  *   ends, whenever that is, and a later dlopen finds the same library and the same
- *   per-thread texts. Handles must not be carried across a dlclose.
+ *   per-thread texts. Handles must not be carried across a dlclose. On Windows the
+ *   same holds for FreeLibrary and LoadLibrary: pbq.dll pins itself in the process
+ *   at the first call that touches the error text, and each thread's text is freed
+ *   when the thread ends, whichever way it was started.
+ * - Windows: text is UTF-8 there too, never the ANSI code page; the library opens no
+ *   files and converts nothing.
  * - Units: positions and durations are seconds (double); sleep-timer durations, clock
  *   readings and deadlines are int64_t in the host clock's own unit; indices are
  *   int32_t with -1 meaning none. The playback rate is a float, not a double: FFI
@@ -54,7 +59,20 @@
 
 #include <stdint.h>
 
-#if defined(PBQ_BUILDING_LIBRARY) && defined(__GNUC__)
+/* PBQ_API marks the exported functions. On Windows it is __declspec(dllexport) while
+ * pbq.dll is built and __declspec(dllimport) for its hosts; a host that links the
+ * static library (libpbq.a) defines PBQ_STATIC before including this header (the CMake
+ * target pbq::pbq_static does so). Elsewhere it gives the functions default
+ * visibility while the library is built, and is empty for hosts. */
+#if defined(_WIN32) || defined(__CYGWIN__)
+#if defined(PBQ_STATIC)
+#define PBQ_API
+#elif defined(PBQ_BUILDING_LIBRARY)
+#define PBQ_API __declspec(dllexport)
+#else
+#define PBQ_API __declspec(dllimport)
+#endif
+#elif defined(PBQ_BUILDING_LIBRARY) && defined(__GNUC__)
 #define PBQ_API __attribute__((visibility("default")))
 #else
 #define PBQ_API

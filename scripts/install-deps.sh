@@ -71,10 +71,11 @@ fi
 #   run   the CLI: compiler, CMake, yyjson, xxhash.
 #   dist  the artifacts of `make dist`: the library with yyjson's source built in (no yyjson
 #         package), the Debian packages (pbq-play needs GStreamer), the wheel, the npm
-#         package and the jar.
+#         package, the jar, and the other platforms' packages and zip (cross compilers).
 #   web   the WebAssembly build and the web package's tests (make wasm, make test-web).
+#   platforms  the cross compilers, qemu-user and wine of `make test-platforms`.
 #   test  everything the tests, benchmarks and checks use (a superset of the others).
-# `install-deps.sh [run|dist|web|test]`; test when none is given.
+# `install-deps.sh [run|dist|web|platforms|test]`; test when none is given.
 profile=${1:-test}
 apt_extra=()
 run_packages=(g++ cmake make pkg-config libxxhash-dev)
@@ -84,10 +85,18 @@ player_packages=(libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1
                  gstreamer1.0-plugins-good gstreamer1.0-alsa)
 dist_packages=("${run_packages[@]}" "${player_packages[@]}" dpkg-dev file xz-utils
                python3 python3-pip python3-setuptools python3-wheel python3-venv openjdk-17-jdk-headless)
+# Cross compilers for arm64, armhf and 64-bit Windows (with POSIX threads): the other
+# platforms' packages and zip (scripts/dist-platforms.sh).
+cross_packages=(g++-aarch64-linux-gnu g++-arm-linux-gnueabihf g++-mingw-w64-x86-64-posix)
+dist_packages+=("${cross_packages[@]}")
 test_packages=("${dist_packages[@]}" clang libgtest-dev libgmock-dev libbenchmark-dev
                valgrind libclang-rt-14-dev binutils gcovr lintian)
 # The Debian packages' install test: a Debian 12 root made by debootstrap.
 test_packages+=(debootstrap)
+# `make test-platforms`: the cross compilers, qemu-user and wine to run what they build,
+# GoogleTest's sources (libgtest-dev) to build it for each target.
+platform_packages=(g++ cmake make libxxhash-dev "${cross_packages[@]}" qemu-user wine64 wine libgtest-dev)
+test_packages+=("${platform_packages[@]}")
 # The language bindings' tests: pytest, JUnit (and gson, which reads the shared
 # behaviour table in the Java tests).
 test_packages+=(python3-pytest junit4 libgoogle-gson-java)
@@ -107,9 +116,10 @@ case $profile in
   dist) packages=("${dist_packages[@]}"); need_node=1; need_source=1; need_system_yyjson=0 ;;
   web) packages=("${web_packages[@]}"); need_node=1; need_source=1; need_system_yyjson=0
        trixie_packages=("${web_trixie_packages[@]}") ;;
+  platforms) packages=("${platform_packages[@]}"); need_node=0; need_source=1; need_system_yyjson=0 ;;
   test) packages=("${test_packages[@]}"); need_node=1; need_source=1; need_system_yyjson=1
         trixie_packages=("${web_trixie_packages[@]}") ;;
-  *) echo "usage: install-deps.sh [run|dist|web|test] | --debian-uri [APT_DIR]" >&2; exit 2 ;;
+  *) echo "usage: install-deps.sh [run|dist|web|platforms|test] | --debian-uri [APT_DIR]" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -1,6 +1,9 @@
 // The exported frame: handle creation and teardown, versions, the per-thread error
 // text and the release of returned documents.
 #include <pthread.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -27,7 +30,22 @@ void free_error_buffer(void *buffer) {
   if (buffer != k_no_buffer_text) free(buffer);
 }
 
+// Windows has no -z nodelete (see below): the module pins itself instead when it makes
+// the key, so FreeLibrary never unmaps the destructor that threads still run when they
+// end (winpthreads, linked into pbq.dll, runs it when each thread detaches). In a
+// static build this pins the program, which changes nothing.
+#ifdef _WIN32
+void pin_module() {
+  HMODULE self = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     reinterpret_cast<LPCWSTR>(&free_error_buffer), &self);
+}
+#endif
+
 void make_error_key() {
+#ifdef _WIN32
+  pin_module();
+#endif
   g_last_err_ready = pthread_key_create(&g_last_err, free_error_buffer) == 0;
 }
 

@@ -42,7 +42,7 @@ void order_play_queue(play_queue *queue, uint64_t s, bool shuffled, uint64_t see
 void move_to_front_of(uint32_t *ids, uint64_t to, uint64_t from) {
   if (from <= to) return;
   uint32_t moving = ids[from];
-  memmove(&ids[to + 1], &ids[to], held_bytes(from - to, sizeof(uint32_t)));
+  memmove(&ids[to + 1], &ids[to], bytes_in_block((from - to) * sizeof(uint32_t)));
   ids[to] = moving;
 }
 

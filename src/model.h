@@ -10,6 +10,7 @@
 #include <yyjson.h>
 
 #include "pbq.h"
+#include "sizes.h"
 
 // One track as the handle keeps it. A record is made once (by a load or an add) and
 // never changes; every list entry that names it shares its strings.
@@ -103,12 +104,6 @@ struct pbq_queue {
 // 32-bit, and the pool never holds more than twice the live records.
 constexpr uint64_t k_max_list_count = INT32_MAX;
 constexpr uint64_t k_first_capacity = 16;
-
-// Byte counts where size_t is 32 bits (wasm32). The bytes of elements already in memory
-// always fit size_t; a block to allocate may not, so those callers check it under
-// `if constexpr (k_narrow_size_t)`, which 64-bit builds leave out entirely.
-constexpr bool k_narrow_size_t = sizeof(size_t) < sizeof(uint64_t);
-inline size_t held_bytes(uint64_t count, size_t each) { return static_cast<size_t>(count * each); }
 
 constexpr int32_t k_repeat_off = PBQ_REPEAT_OFF;
 constexpr int32_t k_repeat_all = PBQ_REPEAT_ALL;

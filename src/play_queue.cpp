@@ -30,9 +30,10 @@ void move_gap(play_queue *queue, uint64_t position) {
     return;
   }
   if (position < queue->gap_at) {
-    memmove(ids + position + queue->gap_len, ids + position, held_bytes(queue->gap_at - position, sizeof(uint32_t)));
+    memmove(ids + position + queue->gap_len, ids + position, bytes_in_block((queue->gap_at - position) * sizeof(uint32_t)));
   } else if (position > queue->gap_at) {
-    memmove(ids + queue->gap_at, ids + queue->gap_at + queue->gap_len, held_bytes(position - queue->gap_at, sizeof(uint32_t)));
+    memmove(ids + queue->gap_at, ids + queue->gap_at + queue->gap_len,
+            bytes_in_block((position - queue->gap_at) * sizeof(uint32_t)));
   }
   queue->gap_at = position;
 }
@@ -44,10 +45,7 @@ int queue_reserve_one(play_queue *queue) {
   if (queue->count >= k_max_list_count) return -1;  // GCOVR_EXCL_LINE unreachable in a test: 2^31 entries
   uint64_t capacity = grown_capacity(queue->capacity, queue->count + queue->gap_len + 1);
   // The gap never holds more than the entries did, so this stays below 2^33 slots.
-  if constexpr (k_narrow_size_t) {
-    if (capacity > SIZE_MAX / sizeof(uint32_t)) return -1;  // more than the address space holds
-  }
-  auto *ids = static_cast<uint32_t *>(realloc(queue->ids, held_bytes(capacity, sizeof(uint32_t))));
+  auto *ids = static_cast<uint32_t *>(realloc_array(queue->ids, capacity, sizeof(uint32_t)));
   if (ids == nullptr) return -1;
   queue->ids = ids;
   queue->capacity = capacity;
@@ -70,7 +68,7 @@ void queue_insert(play_queue *queue, uint64_t position, uint32_t id) {
   uint64_t gap_cost = queue->gap_len == 0 ? k_open_gap_cost : distance(position, queue->gap_at);
   if (behind_gap && tail_room(queue) > 0 && after <= gap_cost) {
     uint64_t slot = slot_of(queue, position);
-    memmove(queue->ids + slot + 1, queue->ids + slot, held_bytes(after, sizeof(uint32_t)));
+    memmove(queue->ids + slot + 1, queue->ids + slot, bytes_in_block(after * sizeof(uint32_t)));
     queue->ids[slot] = id;
     queue->count++;
     if (queue->gap_len == 0) queue->gap_at = queue->count;
@@ -81,7 +79,7 @@ void queue_insert(play_queue *queue, uint64_t position, uint32_t id) {
     uint64_t room = tail_room(queue);
     assert(room > 0);
     uint64_t gap = room > 1 ? room / 2 : 1;
-    memmove(queue->ids + position + gap, queue->ids + position, held_bytes(after, sizeof(uint32_t)));
+    memmove(queue->ids + position + gap, queue->ids + position, bytes_in_block(after * sizeof(uint32_t)));
     queue->gap_at = position;
     queue->gap_len = gap;
   } else {
@@ -101,7 +99,7 @@ uint32_t queue_erase(play_queue *queue, uint64_t position) {
     // The last entries close up over it: cheaper than bringing the gap here.
     uint64_t slot = slot_of(queue, position);
     uint32_t id = queue->ids[slot];
-    memmove(queue->ids + slot, queue->ids + slot + 1, held_bytes(after, sizeof(uint32_t)));
+    memmove(queue->ids + slot, queue->ids + slot + 1, bytes_in_block(after * sizeof(uint32_t)));
     queue->count--;
     if (queue->gap_len == 0) queue->gap_at = queue->count;
     return id;
@@ -134,12 +132,9 @@ int queue_assign(play_queue *queue, const uint32_t *ids, uint64_t count) {
   if (count > 0) {
     if (count > k_max_list_count) return -1;  // GCOVR_EXCL_LINE unreachable in a test: 2^31 entries
     uint64_t capacity = grown_capacity(0, count);
-    if constexpr (k_narrow_size_t) {
-      if (capacity > SIZE_MAX / sizeof(uint32_t)) return -1;  // more than the address space holds
-    }
-    fresh.ids = static_cast<uint32_t *>(malloc(held_bytes(capacity, sizeof(uint32_t))));
+    fresh.ids = static_cast<uint32_t *>(malloc_array(capacity, sizeof(uint32_t)));
     if (fresh.ids == nullptr) return -1;
-    memcpy(fresh.ids, ids, held_bytes(count, sizeof(uint32_t)));
+    memcpy(fresh.ids, ids, bytes_in_block(count * sizeof(uint32_t)));
     fresh.count = count;
     fresh.capacity = capacity;
     fresh.gap_at = count;

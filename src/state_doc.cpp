@@ -31,10 +31,7 @@ bool ensure_room(char **text, char **end, char **at, uint64_t needed) {
   auto used = static_cast<uint64_t>(*at - *text);
   if (static_cast<uint64_t>(*end - *at) >= needed) return true;
   uint64_t size = (used + needed) * 2;
-  if constexpr (k_narrow_size_t) {
-    if (size > SIZE_MAX) return false;  // more than the address space holds
-  }
-  auto *grown = static_cast<char *>(realloc(*text, static_cast<size_t>(size)));
+  auto *grown = static_cast<char *>(realloc_array(*text, size, 1));
   if (grown == nullptr) return false;
   *text = grown;
   *at = grown + used;

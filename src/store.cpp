@@ -56,7 +56,7 @@ bool resize_pool(track_store *store, uint64_t capacity) {
   // when the block moved to a different one.
   track_rec *recs = first_line_of(block);
   char *kept = static_cast<char *>(block) + offset;
-  if (reinterpret_cast<char *>(recs) != kept) memmove(recs, kept, held_bytes(store->count, sizeof(track_rec)));
+  if (reinterpret_cast<char *>(recs) != kept) memmove(recs, kept, bytes_in_block(store->count * sizeof(track_rec)));
   store->block = block;
   store->recs = recs;
   store->capacity = capacity;
@@ -149,12 +149,9 @@ int own_strings(track_rec *rec) {
 int id_list_reserve(id_list *list, uint64_t needed) {
   if (needed <= list->capacity) return 0;
   if (needed > k_max_list_count) return -1;
-  // Both bounds keep the byte count far from overflow in 64 bits: capacity < 2^32 here.
+  // Both bounds keep the byte count far from overflow: capacity < 2^32 here.
   uint64_t capacity = grown_capacity(list->capacity, needed);
-  if constexpr (k_narrow_size_t) {
-    if (capacity > SIZE_MAX / sizeof(uint32_t)) return -1;  // more than the address space holds
-  }
-  auto *ids = static_cast<uint32_t *>(realloc(list->ids, held_bytes(capacity, sizeof(uint32_t))));
+  auto *ids = static_cast<uint32_t *>(realloc_array(list->ids, capacity, sizeof(uint32_t)));
   if (ids == nullptr) return -1;
   list->ids = ids;
   list->capacity = capacity;
@@ -187,8 +184,7 @@ void compact_if_sparse(pbq_queue *q) {
   uint64_t live = store->count - store->dead;
   if (store->dead < k_first_capacity || store->dead <= live) return;
 
-  // Smaller than the pool that holds the records, so it fits size_t.
-  auto *new_id = static_cast<uint32_t *>(malloc(held_bytes(store->count, sizeof(uint32_t))));
+  auto *new_id = static_cast<uint32_t *>(malloc_array(store->count, sizeof(uint32_t)));
   uint64_t capacity = live < k_first_capacity ? k_first_capacity : live;
   // The live records fit the current pool, so their count fits size_t.
   void *block = malloc(static_cast<size_t>(pool_block_size(capacity)));
@@ -201,7 +197,7 @@ void compact_if_sparse(pbq_queue *q) {
   // The loaded records keep their places; only the added ones close up.
   uint64_t kept = store->loaded;
   for (uint64_t i = 0; i < store->loaded; i++) new_id[i] = static_cast<uint32_t>(i);
-  memcpy(recs, store->recs, held_bytes(store->loaded, sizeof(track_rec)));
+  memcpy(recs, store->recs, bytes_in_block(store->loaded * sizeof(track_rec)));
   for (uint64_t i = store->loaded; i < store->count; i++) {
     if ((store->recs[i].flags & rec_dead) != 0) continue;
     new_id[i] = static_cast<uint32_t>(kept);

@@ -7,6 +7,7 @@
 #include <xxhash.h>
 
 #include "model.h"
+#include "mul_high.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ bool same_url(const track_rec &rec, const char *url, uint32_t length) {
 // The first slot of a hash: its high bits scaled to the table, which need not be a
 // power of two.
 uint64_t home_slot(uint64_t hash, uint64_t capacity) {
-  return static_cast<uint64_t>((static_cast<unsigned __int128>(hash) * capacity) >> 64);
+  return mul_high_u64(hash, capacity);
 }
 
 // Walks the probe sequence of `hash`: the slot holding `url`, or the empty slot where
@@ -71,10 +72,7 @@ int index_prepare_insert(pbq_queue *q) {
   // Built, or rebuilt larger, from `tracks` itself; the old table is dropped only when
   // the new one exists.
   uint64_t capacity = capacity_for(needed);
-  if constexpr (k_narrow_size_t) {
-    if (capacity > SIZE_MAX) return -1;  // calloc checks the product, not this narrowing
-  }
-  auto *slots = static_cast<url_slot *>(calloc(static_cast<size_t>(capacity), sizeof(url_slot)));
+  auto *slots = static_cast<url_slot *>(calloc_array(capacity, sizeof(url_slot)));
   if (slots == nullptr) return -1;
   // In batches: the hashes first, fetching each one's slot, then the insertions, so
   // that the table's cache misses overlap instead of following one another.

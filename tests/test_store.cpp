@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "fixtures.h"
+#include "mul_high.h"
+#include "sizes.h"
 #include "store_check.h"
 
 namespace {
@@ -173,6 +175,64 @@ TEST(UrlIndex, FindsTheFirstOccurrenceAcrossGrowth) {
   EXPECT_EQ(h->index.slots, nullptr);
 }
 
+// The index's home slot is the high half of hash * capacity. The four-product form,
+// which 32-bit targets use, must agree with the exact product everywhere: carries
+// out of the middle column, all-ones operands, the extremes.
+TEST(UrlIndex, HighHalfOfTheProductIsExact) {
+  struct row {
+    uint64_t a, b, high;
+  };
+  const row rows[] = {
+      {0, 0xffffffffffffffffu, 0},
+      {0xffffffffffffffffu, 0xffffffffffffffffu, 0xfffffffffffffffeu},
+      {0x8000000000000000u, 2, 1},
+      {0xffffffffu, 0xffffffffu, 0},
+      {0x100000000u, 0x100000000u, 1},
+      {0x9e3779b97f4a7c15u, 0xc2b2ae3d27d4eb4fu, 0x78547880b6031473u},
+      {0xffffffff00000001u, 0xffffffff00000001u, 0xfffffffe00000002u},
+      {0x1ffffffffu, 0xffffffff00000000u, 0x1fffffffdu},
+      {0xab54a98ceb1f0ad2u, 67, 0x2c},
+  };
+  for (const row &r : rows) {
+    EXPECT_EQ(mul_high_u64_portable(r.a, r.b), r.high) << std::hex << r.a << " * " << r.b;
+    EXPECT_EQ(mul_high_u64_portable(r.b, r.a), r.high) << std::hex << r.b << " * " << r.a;
+    EXPECT_EQ(mul_high_u64(r.a, r.b), r.high) << std::hex << r.a << " * " << r.b;
+  }
+#ifdef __SIZEOF_INT128__
+  uint64_t x = 0x243f6a8885a308d3u;
+  for (int i = 0; i < 100000; i++) {
+    x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+    const uint64_t a = x, b = x * 0x9e3779b97f4a7c15u >> (i % 64);
+    ASSERT_EQ(mul_high_u64_portable(a, b), static_cast<uint64_t>((static_cast<unsigned __int128>(a) * b) >> 64))
+        << std::hex << a << " * " << b;
+  }
+#endif
+}
+
+// Where size_t is 32 bits, an array of 64-bit count whose bytes pass the address space
+// is refused as if memory ran out, never allocated at a wrapped, smaller size; within
+// range the allocation is exact everywhere.
+TEST(Sizes, ArraysBeyondTheAddressSpaceAreRefused) {
+  if constexpr (sizeof(size_t) < sizeof(uint64_t)) {
+    const uint64_t too_many = uint64_t{SIZE_MAX} / sizeof(uint32_t) + 1;  // wraps to 0 bytes
+    EXPECT_EQ(malloc_array(too_many, sizeof(uint32_t)), nullptr);
+    EXPECT_EQ(calloc_array(too_many, sizeof(uint32_t)), nullptr);
+    void *block = malloc_array(4, sizeof(uint32_t));
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(realloc_array(block, too_many + 4, sizeof(uint32_t)), nullptr);  // the block stays
+    free(block);
+  }
+  auto *ids = static_cast<uint32_t *>(calloc_array(1000, sizeof(uint32_t)));
+  ASSERT_NE(ids, nullptr);
+  ids[999] = 7;
+  ids = static_cast<uint32_t *>(realloc_array(ids, 2000, sizeof(uint32_t)));
+  ASSERT_NE(ids, nullptr);
+  EXPECT_EQ(ids[999], 7u);
+  ids[1999] = 8;
+  free(ids);
+  EXPECT_EQ(bytes_in_block(uint64_t{1000} * sizeof(uint32_t)), 4000u);
+}
+
 // Two URLs whose hashes share the index's 32-bit tag and, in the 67-slot table the
 // first add builds over one loaded track, the home slot too (found by a birthday
 // search). The index must tell them apart by their text.
@@ -181,7 +241,7 @@ TEST(UrlIndex, EqualTagsOfDifferentUrlsStayApart) {
   const std::string second = "https://example.com/track/334656.mp3";
   const uint64_t a = XXH3_64bits(first.data(), first.size());
   const uint64_t b = XXH3_64bits(second.data(), second.size());
-  auto home = [](uint64_t hash) { return static_cast<uint64_t>((static_cast<unsigned __int128>(hash) * 67) >> 64); };
+  auto home = [](uint64_t hash) { return mul_high_u64(hash, 67); };
   ASSERT_EQ(static_cast<uint32_t>(a), static_cast<uint32_t>(b));
   ASSERT_EQ(home(a), home(b));
 

@@ -276,15 +276,42 @@ class seeded_source : public byte_source {
   std::mt19937_64 engine_;
 };
 
+const char *op_name(op kind) {
+  static const char *const k_names[] = {
+      "recreate", "set_tracks_json", "play_next_json", "add_to_queue_json", "remove_up_next", "move_up_next",
+      "clear_up_next", "next", "on_track_ended", "previous", "jump", "set_repeat", "cycle_repeat", "set_shuffle",
+      "set_rate", "set_sleep_timer", "check_sleep_timer", "state_json", "export_resume_json",
+      "restore_resume_json", "selftest", "frame"};
+  static_assert(std::size(k_names) == static_cast<size_t>(op::count_));
+  return k_names[static_cast<size_t>(kind)];
+}
+
 // ---- running --------------------------------------------------------------------------
 
 std::string show(const char *text) { return text != nullptr ? std::string("\"") + text + "\"" : "null"; }
 std::string show(const std::optional<std::string> &text) { return text ? "\"" + *text + "\"" : "null"; }
 
+// Exact, in glibc's %a form, but written out here: C libraries differ in how they
+// print %a (MinGW's msvcrt pads the fraction), and traces must match across targets.
 std::string show_double(double d) {
-  char buf[64];
-  snprintf(buf, sizeof buf, "%a", d);
-  return buf;
+  if (std::isnan(d)) return std::signbit(d) ? "-nan" : "nan";
+  std::string s = std::signbit(d) ? "-" : "";
+  if (std::isinf(d)) return s + "inf";
+  uint64_t bits;
+  memcpy(&bits, &d, sizeof bits);
+  uint64_t fraction = bits & ((uint64_t{1} << 52) - 1);
+  auto exponent = static_cast<int>((bits >> 52) & 0x7ff);
+  if (exponent == 0 && fraction == 0) return s + "0x0p+0";
+  s += exponent == 0 ? "0x0" : "0x1";
+  exponent = exponent == 0 ? -1022 : exponent - 1023;
+  if (fraction != 0) {
+    s += ".";
+    for (int shift = 48; shift >= 0 && fraction != 0; shift -= 4) {
+      s += "0123456789abcdef"[(fraction >> shift) & 0xf];
+      fraction &= (uint64_t{1} << shift) - 1;
+    }
+  }
+  return s + "p" + (exponent >= 0 ? "+" : "") + std::to_string(exponent);
 }
 
 std::string taken(char *text) {
@@ -300,11 +327,16 @@ struct library_handle {
 
 class runner {
  public:
+  // With a trace, the library's side of every call is appended to it: the result, the
+  // error text, and both handles' state and resume documents.
+  explicit runner(std::string *trace = nullptr) : trace_(trace) {}
+
   std::string run(const program &p) {
     world_.error = pbq_last_error();
     for (size_t i = 0; i < p.size(); i++) {
       std::string lib_result, model_result;
       step(p[i], &lib_result, &model_result);
+      if (trace_ != nullptr) append_trace(i, p[i], lib_result);
       std::string why;
       if (lib_result != model_result) why = "result: library " + lib_result + ", model " + model_result;
       else if (world_.error != pbq_last_error())
@@ -332,6 +364,14 @@ class runner {
   }
 
  private:
+  void append_trace(size_t i, const call &c, const std::string &result) {
+    *trace_ += std::to_string(i) + " " + op_name(c.kind) + " " + result + " error " + show(pbq_last_error()) + "\n";
+    for (int s = 0; s < 2; s++) {
+      *trace_ += taken(pbq_state_json(lib_[s]->q)) + "\n";
+      *trace_ += taken(pbq_export_resume_json(lib_[s]->q, 61.25)) + "\n";
+    }
+  }
+
   pbq_queue *lib(int slot) { return slot == k_null_slot ? nullptr : lib_[slot]->q; }
   queue *mod(int slot) { return slot == k_null_slot ? nullptr : model_[slot].get(); }
 
@@ -441,17 +481,8 @@ class runner {
   std::unique_ptr<library_handle> lib_[2] = {std::make_unique<library_handle>(), std::make_unique<library_handle>()};
   std::unique_ptr<queue> model_[2] = {std::make_unique<queue>(), std::make_unique<queue>()};
   world world_;
+  std::string *trace_;
 };
-
-const char *op_name(op kind) {
-  static const char *const k_names[] = {
-      "recreate", "set_tracks_json", "play_next_json", "add_to_queue_json", "remove_up_next", "move_up_next",
-      "clear_up_next", "next", "on_track_ended", "previous", "jump", "set_repeat", "cycle_repeat", "set_shuffle",
-      "set_rate", "set_sleep_timer", "check_sleep_timer", "state_json", "export_resume_json",
-      "restore_resume_json", "selftest", "frame"};
-  static_assert(std::size(k_names) == static_cast<size_t>(op::count_));
-  return k_names[static_cast<size_t>(kind)];
-}
 
 }  // namespace
 
@@ -513,5 +544,11 @@ std::string describe(const call &c) {
 }
 
 std::string compare(const program &p) { return runner().run(p); }
+
+std::string trace(const program &p) {
+  std::string out;
+  out += runner(&out).run(p);
+  return out;
+}
 
 }  // namespace model

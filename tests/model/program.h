@@ -91,4 +91,10 @@ std::string describe(const call &c);
 // first, with the calls that led there.
 std::string compare(const program &p);
 
+// The library's side of a run, printed the same way on every target: each call's
+// result and error text and both handles' documents, a line each (and, should the
+// model disagree, what compare would report). Two builds that behave the same give
+// the same bytes.
+std::string trace(const program &p);
+
 }  // namespace model

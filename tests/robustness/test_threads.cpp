@@ -5,9 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <barrier>
+#include <condition_variable>
 #include <cstdio>
 #include <string>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -138,9 +139,34 @@ class worker {
   uint64_t calls_ = 0;
 };
 
+// A reusable barrier on a mutex and a condition variable: std::barrier of MinGW's
+// libstdc++ 12 never wakes its waiters under wine.
+class barrier {
+ public:
+  explicit barrier(int count) : count_(count) {}
+  void arrive_and_wait() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    uint64_t phase = phase_;
+    if (++arrived_ == count_) {
+      arrived_ = 0;
+      phase_++;
+      wake_.notify_all();
+      return;
+    }
+    wake_.wait(lock, [&] { return phase_ != phase; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  const int count_;
+  int arrived_ = 0;
+  uint64_t phase_ = 0;
+};
+
 TEST(Threads, EightThreadsEachSeeOnlyTheirOwnHandlesAndErrorText) {
   std::vector<thread_report> reports(k_threads);
-  std::barrier sync(k_threads);
+  barrier sync(k_threads);
   std::vector<std::thread> threads;
   for (int id = 0; id < k_threads; id++) {
     threads.emplace_back([id, &reports, &sync] {

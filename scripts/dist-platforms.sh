@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# The other platforms' artifacts, cross-built with yyjson inside (PBQ_YYJSON_FROM_SOURCE),
+# into DIST_DIR (`make dist` runs it):
+#   libpbq1 and libpbq-dev for arm64 and armhf, the same Debian packages as amd64's
+#     (cmake/package.cmake), for Debian's multiarch directories;
+#   pbq-VERSION-windows-x86_64.zip: pbq.dll, its import library libpbq.dll.a and pbq.def
+#     (from which MSVC's `lib /def:pbq.def /machine:x64` makes pbq.lib), pbq.h, pbq.hpp
+#     and LICENSE.
+#   scripts/dist-platforms.sh DIST_DIR [JOBS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+[ $# -ge 1 ] || { echo "usage: dist-platforms.sh DIST_DIR [JOBS]" >&2; exit 2; }
+mkdir -p "$1"
+dist=$(cd "$1" && pwd)
+jobs=${2:-2}
+root=build/platform
+common=(-DCMAKE_BUILD_TYPE=Release -DPBQ_WERROR=ON -DPBQ_YYJSON_FROM_SOURCE=ON -DPBQ_BUILD_TESTS=OFF
+        -DPBQ_BUILD_EXAMPLES=OFF -DPBQ_BUILD_CLI=OFF -DPBQ_BUILD_PLAYER=OFF)
+version=$(sed -n 's/^#define PBQ_VERSION_STRING "\(.*\)"$/\1/p' include/pbq.h)
+
+build() {  # build DIR: quiet, but the log's end when it fails
+  cmake --build "$1" -j "$jobs" >"$1/build.log" 2>&1 || { tail -n 40 "$1/build.log"; return 1; }
+}
+
+for target in aarch64-linux-gnu arm-linux-gnueabihf; do
+  dir=$root/$target-package
+  cmake -S . -B "$dir" --toolchain cmake/toolchains/$target.cmake "${common[@]}" \
+    -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_LIBDIR=lib/$target >/dev/null
+  build "$dir"
+  # The library's dependencies as dpkg-shlibdeps reads them from the cross libraries'
+  # shlibs and symbols files, with the cross packages' names made the target's own
+  # (libc6:arm64 and libgcc-s1-armhf-cross are libc6 and libgcc-s1 on the target);
+  # CPack's own call cannot look in the cross sysroot.
+  mkdir -p "$dir/shlibdeps/debian"
+  touch "$dir/shlibdeps/debian/control"
+  depends=$(cd "$dir/shlibdeps" &&
+    dpkg-shlibdeps --ignore-missing-info -l/usr/$target/lib -O "$PWD/../libpbq.so.$version" 2>/dev/null |
+    sed -n 's/^shlibs:Depends=//p' | sed 's/:[a-z0-9]*\([ ,]\|$\)/\1/g; s/-[a-z0-9]*-cross\([ ,]\|$\)/\1/g')
+  [ -n "$depends" ] || { echo "dist-platforms: no dependencies found for $target's libpbq.so" >&2; exit 1; }
+  rm -f "$dir"/*.deb
+  (cd "$dir" && cpack -G DEB -D CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS=OFF \
+     -D "CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS=$depends" >cpack.log 2>&1) ||
+    { tail -n 40 "$dir/cpack.log"; exit 1; }
+  cp "$dir"/*.deb "$dist"/
+done
+
+# Windows: the zip's files, the DLL stripped.
+target=x86_64-w64-mingw32
+dir=$root/$target-package
+cmake -S . -B "$dir" --toolchain cmake/toolchains/$target.cmake "${common[@]}" -DPBQ_INSTALL=OFF >/dev/null
+build "$dir"
+name=pbq-$version-windows-x86_64
+stage=$dir/$name
+rm -rf "$stage"
+mkdir -p "$stage/bin" "$stage/lib" "$stage/include"
+x86_64-w64-mingw32-strip -o "$stage/bin/pbq.dll" "$dir/bin/pbq.dll"
+cp "$dir/libpbq.dll.a" "$stage/lib/"
+{
+  echo "LIBRARY pbq.dll"
+  echo "EXPORTS"
+  x86_64-w64-mingw32-objdump -p "$stage/bin/pbq.dll" |
+    sed -n '/\[\(Name Pointer\/Ordinal\|Ordinal\/Name Pointer\)\] Table/,/^$/p' |
+    sed -n 's/^\t\[ *[0-9]*\] \([A-Za-z_][A-Za-z0-9_]*\)$/  \1/p'
+} >"$stage/lib/pbq.def"
+cp include/pbq.h include/pbq.hpp "$stage/include/"
+cp LICENSE "$stage/"
+rm -f "$dist/$name.zip"
+(cd "$dir" && python3 -m zipfile -c "$dist/$name.zip" "$name")
+echo "dist-platforms: $(cd "$dist" && ls -- *arm64.deb *armhf.deb "$name.zip" | tr '\n' ' ')"
+
+# Each artifact used as a host uses it, under qemu and wine, where they are installed (the
+# test and platforms profiles of install-deps.sh; the dist profile has only the compilers).
+if command -v qemu-aarch64 >/dev/null && command -v qemu-arm >/dev/null && command -v wine >/dev/null; then
+  tests/platform/artifacts.sh "$dist"
+else
+  echo "dist-platforms: artifacts not run as a host would (no qemu-user or wine here)"
+fi
