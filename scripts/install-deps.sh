@@ -54,7 +54,7 @@ require_debian_uri() {
   if [ -z "$uri" ]; then
     echo "install-deps: found no Debian archive in apt's sources under $1 (sources.list.d/*.sources," >&2
     echo "  sources.list or sources.list.d/*.list), so yyjson cannot be taken from Debian's next" >&2
-    echo "  release. Add the archive, e.g. the line 'deb http://deb.debian.org/debian bookworm main'" >&2
+    echo "  release. Add the archive, e.g. the line 'deb http://YOUR-DEBIAN-MIRROR/debian bookworm main'" >&2
     echo "  to $1/sources.list, or install libyyjson-dev (0.10 or later) yourself; then run this again." >&2
     return 1
   fi

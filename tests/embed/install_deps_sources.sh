@@ -30,16 +30,16 @@ check() {
   fi
 }
 
-check deb822 http://deb.debian.org/debian \
+check deb822 http://mirror.example/debian \
   sources.list.d/debian.sources "Types: deb
 # a comment
-URIs: http://deb.debian.org/debian
+URIs: http://mirror.example/debian
 Suites: bookworm bookworm-updates
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 
 Types: deb
-URIs: http://deb.debian.org/debian-security
+URIs: http://mirror.example/debian-security
 Suites: bookworm-security
 Components: main"
 
@@ -61,8 +61,8 @@ Types: deb-src deb
 URIs: http://mirror.example/debian
 Suites: bookworm"
 
-check one-line http://deb.debian.org/debian \
-  sources.list "deb http://deb.debian.org/debian bookworm main"
+check one-line http://mirror.example/debian \
+  sources.list "deb http://mirror.example/debian bookworm main"
 
 check one-line-debootstrap http://ftp.example.org/debian \
   sources.list "# deb http://commented.example/debian bookworm main
@@ -72,17 +72,17 @@ deb http://security.debian.org/debian-security bookworm-security main
 deb [arch=amd64 signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://ftp.example.org/debian bookworm main contrib
 deb http://ftp.example.org/debian bookworm-updates main"
 
-check one-line-options-with-spaces http://deb.debian.org/debian \
-  sources.list "deb [ arch=amd64 ] http://deb.debian.org/debian bookworm main"
+check one-line-options-with-spaces http://mirror.example/debian \
+  sources.list "deb [ arch=amd64 ] http://mirror.example/debian bookworm main"
 
-check list-file http://deb.debian.org/debian \
-  sources.list.d/debian.list "deb http://deb.debian.org/debian bookworm main"
+check list-file http://mirror.example/debian \
+  sources.list.d/debian.list "deb http://mirror.example/debian bookworm main"
 
-check ignores-own-trixie-source http://deb.debian.org/debian \
+check ignores-own-trixie-source http://mirror.example/debian \
   sources.list.d/pbq-trixie.sources "Types: deb
 URIs: http://elsewhere.example/debian
 Suites: trixie" \
-  sources.list "deb http://deb.debian.org/debian bookworm main"
+  sources.list "deb http://mirror.example/debian bookworm main"
 
 check empty ""
 check only-security "" sources.list "deb http://security.debian.org/debian-security bookworm-security main"

@@ -23,8 +23,8 @@ expect_ok() {  # expect_ok WHAT COMMAND...: the host prints "consumer ok"
   echo "artifacts: $what: consumer ok"
 }
 
-for spec in arm64:aarch64-linux-gnu:qemu-aarch64 armhf:arm-linux-gnueabihf:qemu-arm; do
-  IFS=: read -r arch triplet qemu <<<"$spec"
+for target in arm64:aarch64-linux-gnu:qemu-aarch64 armhf:arm-linux-gnueabihf:qemu-arm; do
+  IFS=: read -r arch triplet qemu <<<"$target"
   root=$work/$arch
   dpkg-deb -x "$dist/libpbq${version%%.*}_${version}_$arch.deb" "$root"
   dpkg-deb -x "$dist/libpbq-dev_${version}_$arch.deb" "$root"
