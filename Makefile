@@ -126,7 +126,7 @@ test-release-builds: deps
 test-platforms: deps
 	@scripts/test-platforms.sh $(JOBS)
 
-test: test-release test-asan test-tsan test-valgrind test-fuzz coverage test-release-builds test-bindings test-install-bindings test-web test-platforms test-dist-debs
+test: test-release test-asan test-tsan test-valgrind test-fuzz coverage test-release-builds test-bindings test-install-bindings test-web test-platforms test-dist-debs test-swift
 
 bench: deps
 	@cmake --preset bench >/dev/null
@@ -155,6 +155,12 @@ dist-bindings: dist-build
 # out of reach, running the README's quick start.
 test-install-bindings: dist-bindings
 	@for language in python node java; do tests/install/$$language.sh dist || exit 1; done
+
+# The Swift package (bindings/swift), built and tested with Debian 13's Swift in a Debian 13
+# root, against libpbq1 and libpbq-dev packed from the library of `make dist` (build/dist).
+.PHONY: test-swift
+test-swift: deps dist-build
+	@tests/install/swift.sh build/dist
 
 # Each binding's per-call overhead against the C call (navigation, the state document).
 bench-bindings: test-bindings

@@ -1,0 +1,154 @@
+#!/usr/bin/env bash
+# The Swift package (bindings/swift) as a Swift developer on Debian 13 gets it: in a throwaway
+# root that has only Debian 13's archive, its Swift toolchain (swiftlang) and the libpbq1 and
+# libpbq-dev packages made from BUILD_DIR (the Release build of `make dist`, yyjson inside),
+# installed with apt. There `swift build` and `swift test` run on a copy of the package and the
+# behaviour table, the quick start of bindings/swift/README.md runs as a package of its own
+# that depends on ours, and a queue handed across concurrency domains fails to compile.
+# Only the .deb files, the package and the table are copied in; the checkout is out of reach.
+#
+# The root is cached in PBQ_DEBIAN13_CACHE (default /var/cache/pbq/debian13): debootstrap's
+# tarball of Debian 13's minbase, the root made from it with the toolchain installed, and
+# apt's archive of what that pulled in. The first run downloads about 510 MB and takes about
+# 5 minutes more; the root takes about 3.3 GB. Each run lays a scratch layer over the cached
+# root (overlayfs), so the root itself never changes and nothing is copied.
+#   tests/install/swift.sh BUILD_DIR
+set -euo pipefail
+top=$(cd "$(dirname "$0")/../.." && pwd)
+build=$(cd "$1" && pwd)
+cache=${PBQ_DEBIAN13_CACHE:-/var/cache/pbq/debian13}
+apt_lock=(-o DPkg::Lock::Timeout=900)
+# Debian 13 packages Swift 6.0; another release line is a change to review, not to take silently.
+swift_release=6.0
+
+mkdir -p "$cache/archives/partial"
+work=$(mktemp -d /var/tmp/pbq-swift.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+# libpbq1 and libpbq-dev from the build, as `make dist` packs them.
+"$top/scripts/dist-debs.sh" "$build" "$work/debs" >/dev/null
+arch=$(dpkg --print-architecture)
+
+# A command in ROOT (with /proc and the cached apt archive mounted), or, given an upper
+# directory, in a scratch layer over ROOT. A private mount namespace: nothing stays mounted.
+in_root() {  # ROOT UPPER|"" COMMAND...
+  local root=$1 upper=$2
+  shift 2
+  unshare --mount --propagation private bash -c '
+    root=$1 upper=$2 archives=$3; shift 3
+    if [ -n "$upper" ]; then
+      mkdir -p "$upper/layer" "$upper/overlay-work" "$upper/merged"
+      mount -t overlay overlay -o "lowerdir=$root,upperdir=$upper/layer,workdir=$upper/overlay-work" \
+        "$upper/merged" || exit 1
+      root=$upper/merged
+    fi
+    mount -t proc proc "$root/proc" && mount --bind "$archives" "$root/var/cache/apt/archives" &&
+      exec chroot "$root" "$@"' in-root "$root" "$upper" "$cache/archives" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin \
+    HOME=/root DEBIAN_FRONTEND=noninteractive LC_ALL=C.UTF-8 "$@"
+}
+
+# The cached root: Debian 13's minbase from debootstrap with the Swift toolchain, and apt's
+# index of Debian 13's archive, which is all it knows.
+if [ ! -f "$cache/root/.pbq-ready" ]; then
+  SECONDS=0
+  uri=$("$top/scripts/install-deps.sh" --debian-uri)
+  if [ ! -f "$cache/trixie-minbase.tgz" ]; then
+    echo "making the Debian 13 base tarball (debootstrap, once)"
+    rm -rf "$cache/tarball-work"
+    debootstrap --variant=minbase --make-tarball="$cache/trixie-minbase.part.tgz" trixie \
+      "$cache/tarball-work" "$uri" >"$cache/debootstrap.log" 2>&1 || { cat "$cache/debootstrap.log"; exit 1; }
+    mv "$cache/trixie-minbase.part.tgz" "$cache/trixie-minbase.tgz"
+  fi
+  echo "making the Debian 13 root with Swift from it (once)"
+  rm -rf "$cache/root"
+  debootstrap --variant=minbase --unpack-tarball="$cache/trixie-minbase.tgz" trixie "$cache/root" "$uri" \
+    >"$cache/debootstrap.log" 2>&1 || { cat "$cache/debootstrap.log"; exit 1; }
+  cp /etc/resolv.conf "$cache/root/etc/resolv.conf"
+  in_root "$cache/root" "" apt-get "${apt_lock[@]}" -qq update
+  in_root "$cache/root" "" apt-get "${apt_lock[@]}" -qq -y --no-install-recommends install \
+    swiftlang libc6-dev libstdc++-14-dev pkgconf >"$cache/root-setup.log" 2>&1 || { cat "$cache/root-setup.log"; exit 1; }
+  touch "$cache/root/.pbq-ready"
+  echo "the Debian 13 root is ready after $((SECONDS / 60)) min $((SECONDS % 60)) s: $(du -sh "$cache" | cut -f1) in $cache"
+fi
+
+# What goes in: the packages, our Swift package and its behaviour table in the checkout's
+# layout, and the quick start.
+test=$work/upper/layer/tmp/pbq-test
+mkdir -p "$test/debs" "$test/pbq/bindings"
+chmod 1777 "$work/upper/layer/tmp"
+cp "$work"/debs/libpbq1_*_"$arch".deb "$work"/debs/libpbq-dev_*_"$arch".deb "$test/debs/"
+cp "$top/bindings/behaviours.json" "$test/pbq/bindings/"
+tar -C "$top/bindings" --exclude=.build --exclude=.swiftpm -cf - swift | tar -C "$test/pbq/bindings" -xf -
+readme=$top/bindings/swift/README.md
+# The README's blocks: its first swift block is the quick start (also Examples/QuickStart),
+# the block after "Package.swift:" a host's manifest.
+block() {  # INFO-STRING N
+  awk -v info="$1" -v want="$2" '$0 == "```" info { n++; inside = (n == want); next } /^```/ { inside = 0 } inside' "$readme"
+}
+block swift 1 >"$work/quickstart.swift"
+diff -u "$top/bindings/swift/Examples/QuickStart/main.swift" "$work/quickstart.swift" ||
+  { echo "the quick start in bindings/swift/README.md is not Examples/QuickStart/main.swift"; exit 1; }
+mkdir -p "$test/quickstart/Sources/QuickStart"
+cp "$work/quickstart.swift" "$test/quickstart/Sources/QuickStart/main.swift"
+block swift 2 >"$test/quickstart/Package.swift"
+grep -q 'swift-tools-version' "$test/quickstart/Package.swift" ||
+  { echo "bindings/swift/README.md's second swift block is not a Package.swift"; exit 1; }
+block sh 1 >"$test/install.sh"
+block sh 2 >"$test/commands.sh"
+block swift 3 >"$test/actor.swift"
+grep -q '^actor ' "$test/actor.swift" || { echo "bindings/swift/README.md's third swift block is not the actor"; exit 1; }
+cp "$top/tests/install/swift-sendable.swift" "$test/"
+
+cat >"$test/run.sh" <<EOF
+swift_release=$swift_release
+EOF
+cat >>"$test/run.sh" <<'EOF'
+set -eu
+cd /tmp/pbq-test
+fail() { echo "$1"; [ -f "${2:-}" ] && tail -n 60 "$2"; exit 1; }
+grep -v '^#' /etc/apt/sources.list | grep -q . && [ -z "$(ls /etc/apt/sources.list.d)" ] ||
+  fail "the root knows more than Debian 13's archive"
+version=$(swift --version 2>&1 | sed -n 's/^Swift version \([0-9.]*\).*/\1/p')
+case $version in
+  "$swift_release" | "$swift_release".*) ;;
+  *) fail "Debian 13's swiftlang gives Swift '$version', not $swift_release: review the package with it, then change swift_release in tests/install/swift.sh" ;;
+esac
+
+# The README's commands as a host types them: the install beside the .deb files (answering
+# apt's question), then the build, the tests and the example in the checkout.
+(cd debs && yes | sh -eux ../install.sh) >install.log 2>&1 || fail "the README's install command failed:" install.log
+for p in swiftlang libpbq1 libpbq-dev; do
+  [ "$(dpkg-query -W -f='${Status}' "$p")" = "install ok installed" ] || fail "$p is not installed"
+done
+echo "ok   the README's apt-get install on Debian 13: Swift $version (swiftlang $(dpkg-query -W -f='${Version}' swiftlang)), libpbq1, libpbq-dev"
+started=$(date +%s)
+(cd pbq && sh -eux ../commands.sh) >commands.log 2>&1 || fail "the README's commands failed:" commands.log
+tests=$(grep -E "Executed [0-9]+ tests?, with 0 failures" commands.log | tail -1) || fail "swift test ran no tests:" commands.log
+echo "ok   the README's swift build, swift test and swift run QuickStart ($(($(date +%s) - started)) s): ${tests#"${tests%%Executed*}"}"
+grep -h '^heap growth' commands.log | sed 's/^/     /'
+check_quickstart() {  # OUTPUT
+  grep -q '"title":"Harbour Lights"' "$1" && grep -q '"lastTrackTime":42.5' "$1" &&
+    grep -q '^resumed Harbour Lights at 42.5 s$' "$1" || fail "the quick start printed something else:" "$1"
+}
+check_quickstart commands.log
+cd pbq/bindings/swift
+ldd .build/debug/QuickStart | grep -qE 'libpbq.so.1 => /(usr/)?lib/' || fail "QuickStart does not use the installed libpbq.so.1"
+echo "ok   QuickStart prints the state and resume documents and resumes, with the installed libpbq.so.1"
+
+# Swift 6 on concurrency: the README's actor compiles; a queue used from two tasks does not.
+modules=$(dirname "$(find .build/debug/ -name Pbq.swiftmodule -print -quit)")
+# The data-race checks run on SIL, after type checking: compile that far.
+typecheck() { swiftc -swift-version 6 -emit-sil -o /dev/null -I "$modules" -I Sources/CPbq "$@"; }
+typecheck /tmp/pbq-test/actor.swift >actor.log 2>&1 || fail "the README's actor does not compile in Swift 6:" actor.log
+if typecheck /tmp/pbq-test/swift-sendable.swift >sendable.log 2>&1; then
+  fail "Swift 6 let one PlayQueue be used from two tasks at once"
+fi
+grep -qE "data race|Sendable" sendable.log || fail "the Swift 6 check failed for another reason:" sendable.log
+echo "ok   Swift 6: the README's actor owning a queue compiles; one queue used from two tasks does not"
+
+cd /tmp/pbq-test/quickstart
+swift run >run.log 2>&1 || fail "the quick start as a host's package failed:" run.log
+check_quickstart run.log
+echo "ok   the README's quick start runs in a package of its own with the README's Package.swift"
+EOF
+in_root "$cache/root" "$work/upper" sh /tmp/pbq-test/run.sh
