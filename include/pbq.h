@@ -85,9 +85,12 @@
  * own, which a host may compare with these at run time. A minor version may add
  * functions and codes; only a new major version (and SONAME) changes or removes any. */
 #define PBQ_VERSION_MAJOR 1
-#define PBQ_VERSION_MINOR 0 /**< The minor version of this header. */
-#define PBQ_VERSION_PATCH 0 /**< The patch version of this header. */
-#define PBQ_VERSION_STRING "1.0.0" /**< The version of this header as text. */
+/** The minor version of this header. */
+#define PBQ_VERSION_MINOR 0
+/** The patch version of this header. */
+#define PBQ_VERSION_PATCH 0
+/** The version of this header as text. */
+#define PBQ_VERSION_STRING "1.0.0"
 /** MAJOR * 10000 + MINOR * 100 + PATCH, for \#if comparisons. */
 #define PBQ_VERSION_NUMBER 10000
 /** The number in the SONAME (libpbq.so.1); pbq_abi_version() gives the library's. */
