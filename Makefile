@@ -234,6 +234,8 @@ docs: deps-docs
 	@python3 tests/docs/blocks.py check .
 	@mkdir -p build/docs
 	@doxygen docs/Doxyfile >build/docs/doxygen.log 2>&1 || { cat build/docs/doxygen.log; exit 1; }
+	@# The pages' images, where their links (../web/..., as on the repository's pages) lead from html/.
+	@mkdir -p build/docs/web && cp web/screenshot.png build/docs/web/
 	@echo "docs: build/docs/html/index.html"
 
 # Every command the README and docs/ tell a user to type, as typed: in a throwaway folder
