@@ -64,8 +64,8 @@ for form in one-line deb822; do
   fi
   # The checkout's files (tracked, and new ones not ignored), without its build or dist.
   mkdir -p "$root/root/pbq"
-  (cd "$top" && git ls-files -z --cached --others --exclude-standard | xargs -0 -I{} sh -c '[ -e "{}" ] && printf "%s\0" "{}"' |
-     tar -cf - --null -T -) | tar -xf - -C "$root/root/pbq"
+  (cd "$top" && git ls-files -z --cached --others --exclude-standard |
+     tar -cf - --null --ignore-failed-read -T - 2>/dev/null) | tar -xf - -C "$root/root/pbq"
   apt_before=$(cd "$root/etc/apt" && find . -type f -print0 | sort -z | xargs -0 sha256sum; find . | sort)
   packages_before=$(in_root "$root" dpkg-query -W -f='${Package}\n' | sort)
   cat >"$root/root/typed.sh" <<'TYPED'
