@@ -3,8 +3,9 @@
 # root that has only Debian 13's archive, its Swift toolchain (swiftlang) and the libpbq1 and
 # libpbq-dev packages made from BUILD_DIR (the Release build of `make dist`, yyjson inside),
 # installed with apt. There `swift build` and `swift test` run on a copy of the package and the
-# behaviour table, the quick start of bindings/swift/README.md runs as a package of its own
-# that depends on ours, and a queue handed across concurrency domains fails to compile.
+# behaviour table, the commands of docs/swift.md run as typed, its quick start runs again as a
+# package of its own that depends on ours, its actor compiles in Swift 6 and a queue used
+# from two tasks does not.
 # Only the .deb files, the package and the table are copied in; the checkout is out of reach.
 #
 # The root is cached in PBQ_DEBIAN13_CACHE (default /var/cache/pbq/debian13): debootstrap's
@@ -66,38 +67,48 @@ if [ ! -f "$cache/root/.pbq-ready" ]; then
   cp /etc/resolv.conf "$cache/root/etc/resolv.conf"
   in_root "$cache/root" "" apt-get "${apt_lock[@]}" -qq update
   in_root "$cache/root" "" apt-get "${apt_lock[@]}" -qq -y --no-install-recommends install \
-    swiftlang libc6-dev libstdc++-14-dev pkgconf >"$cache/root-setup.log" 2>&1 || { cat "$cache/root-setup.log"; exit 1; }
+    swiftlang libc6-dev libstdc++-14-dev pkgconf sudo >"$cache/root-setup.log" 2>&1 || { cat "$cache/root-setup.log"; exit 1; }
   touch "$cache/root/.pbq-ready"
   echo "the Debian 13 root is ready after $((SECONDS / 60)) min $((SECONDS % 60)) s: $(du -sh "$cache" | cut -f1) in $cache"
 fi
 
-# What goes in: the packages, our Swift package and its behaviour table in the checkout's
-# layout, and the quick start.
+# What goes in: the packages in dist/, our Swift package and its behaviour table in the
+# checkout's layout, and the blocks of docs/swift.md.
 test=$work/upper/layer/tmp/pbq-test
-mkdir -p "$test/debs" "$test/pbq/bindings"
+mkdir -p "$test/dist" "$test/pbq/bindings"
 chmod 1777 "$work/upper/layer/tmp"
-cp "$work"/debs/libpbq1_*_"$arch".deb "$work"/debs/libpbq-dev_*_"$arch".deb "$test/debs/"
+cp "$work"/debs/libpbq1_*_"$arch".deb "$work"/debs/libpbq-dev_*_"$arch".deb "$test/dist/"
 cp "$top/bindings/behaviours.json" "$test/pbq/bindings/"
 tar -C "$top/bindings" --exclude=.build --exclude=.swiftpm -cf - swift | tar -C "$test/pbq/bindings" -xf -
-readme=$top/bindings/swift/README.md
-# The README's blocks: its first swift block is the quick start (also Examples/QuickStart),
-# the block after "Package.swift:" a host's manifest.
-block() {  # INFO-STRING N
-  awk -v info="$1" -v want="$2" '$0 == "```" info { n++; inside = (n == want); next } /^```/ { inside = 0 } inside' "$readme"
+# The page's ```swift block that contains TEXT.
+page_block() {  # TEXT
+  awk -v text="$1" '
+    !inside && $0 == "```swift" { inside = 1; block = ""; next }
+    inside && $0 == "```" { inside = 0; if (index(block, text)) { printf "%s", block; found = 1; exit } next }
+    inside { block = block $0 "\n" }
+    END { exit !found }' "$top/docs/swift.md" || { echo "docs/swift.md has no swift block with '$1'"; exit 1; }
 }
-block swift 1 >"$work/quickstart.swift"
+page_block 'let album' >"$work/quickstart.swift"
 diff -u "$top/bindings/swift/Examples/QuickStart/main.swift" "$work/quickstart.swift" ||
-  { echo "the quick start in bindings/swift/README.md is not Examples/QuickStart/main.swift"; exit 1; }
+  { echo "the quick start of docs/swift.md is not bindings/swift/Examples/QuickStart/main.swift"; exit 1; }
 mkdir -p "$test/quickstart/Sources/QuickStart"
 cp "$work/quickstart.swift" "$test/quickstart/Sources/QuickStart/main.swift"
-block swift 2 >"$test/quickstart/Package.swift"
-grep -q 'swift-tools-version' "$test/quickstart/Package.swift" ||
-  { echo "bindings/swift/README.md's second swift block is not a Package.swift"; exit 1; }
-block sh 1 >"$test/install.sh"
-block sh 2 >"$test/commands.sh"
-block swift 3 >"$test/actor.swift"
-grep -q '^actor ' "$test/actor.swift" || { echo "bindings/swift/README.md's third swift block is not the actor"; exit 1; }
+page_block 'swift-tools-version' >"$test/quickstart/Package.swift"
+page_block 'actor Player' >"$test/actor.swift"
 cp "$top/tests/install/swift-sendable.swift" "$test/"
+
+# The commands of docs/swift.md, each line as the page has it (tests/docs/blocks.py checks).
+cat >"$test/install.sh" <<'EOF'
+cd /tmp/pbq-test
+sudo apt-get install swiftlang libc6-dev libstdc++-14-dev pkgconf ./dist/libpbq1_*.deb ./dist/libpbq-dev_*.deb
+EOF
+cat >"$test/commands.sh" <<'EOF'
+cd /tmp/pbq-test/pbq
+cd bindings/swift
+swift build
+swift test
+swift run QuickStart
+EOF
 
 cat >"$test/run.sh" <<EOF
 swift_release=$swift_release
@@ -113,18 +124,21 @@ case $version in
   "$swift_release" | "$swift_release".*) ;;
   *) fail "Debian 13's swiftlang gives Swift '$version', not $swift_release: review the package with it, then change swift_release in tests/install/swift.sh" ;;
 esac
+# apt answers the page's `apt-get install` itself; dpkg may skip its syncs in a throwaway root.
+printf 'APT::Get::Assume-Yes "true";\nDPkg::Options:: "--force-unsafe-io";\nDPkg::Lock::Timeout "900";\n' \
+  >/etc/apt/apt.conf.d/99pbq-test
 
-# The README's commands as a host types them: the install beside the .deb files (answering
-# apt's question), then the build, the tests and the example in the checkout.
-(cd debs && yes | sh -eux ../install.sh) >install.log 2>&1 || fail "the README's install command failed:" install.log
+# The page's commands as typed: the install in the folder that holds dist/, then the build,
+# the tests and the example in the checkout.
+sh -eux install.sh >install.log 2>&1 || fail "docs/swift.md's install command failed:" install.log
 for p in swiftlang libpbq1 libpbq-dev; do
   [ "$(dpkg-query -W -f='${Status}' "$p")" = "install ok installed" ] || fail "$p is not installed"
 done
-echo "ok   the README's apt-get install on Debian 13: Swift $version (swiftlang $(dpkg-query -W -f='${Version}' swiftlang)), libpbq1, libpbq-dev"
+echo "ok   docs/swift.md's apt-get install on Debian 13: Swift $version (swiftlang $(dpkg-query -W -f='${Version}' swiftlang)), libpbq1, libpbq-dev"
 started=$(date +%s)
-(cd pbq && sh -eux ../commands.sh) >commands.log 2>&1 || fail "the README's commands failed:" commands.log
+sh -eux commands.sh >commands.log 2>&1 || fail "docs/swift.md's commands failed:" commands.log
 tests=$(grep -E "Executed [0-9]+ tests?, with 0 failures" commands.log | tail -1) || fail "swift test ran no tests:" commands.log
-echo "ok   the README's swift build, swift test and swift run QuickStart ($(($(date +%s) - started)) s): ${tests#"${tests%%Executed*}"}"
+echo "ok   swift build, swift test and swift run QuickStart ($(($(date +%s) - started)) s): ${tests#"${tests%%Executed*}"}"
 grep -h '^heap growth' commands.log | sed 's/^/     /'
 check_quickstart() {  # OUTPUT
   grep -q '"title":"Harbour Lights"' "$1" && grep -q '"lastTrackTime":42.5' "$1" &&
@@ -135,20 +149,21 @@ cd pbq/bindings/swift
 ldd .build/debug/QuickStart | grep -qE 'libpbq.so.1 => /(usr/)?lib/' || fail "QuickStart does not use the installed libpbq.so.1"
 echo "ok   QuickStart prints the state and resume documents and resumes, with the installed libpbq.so.1"
 
-# Swift 6 on concurrency: the README's actor compiles; a queue used from two tasks does not.
+# Swift 6 on concurrency: the page's actor compiles; a queue used from two tasks does not.
 modules=$(dirname "$(find .build/debug/ -name Pbq.swiftmodule -print -quit)")
 # The data-race checks run on SIL, after type checking: compile that far.
 typecheck() { swiftc -swift-version 6 -emit-sil -o /dev/null -I "$modules" -I Sources/CPbq "$@"; }
-typecheck /tmp/pbq-test/actor.swift >actor.log 2>&1 || fail "the README's actor does not compile in Swift 6:" actor.log
+typecheck /tmp/pbq-test/actor.swift >actor.log 2>&1 || fail "the page's actor does not compile in Swift 6:" actor.log
 if typecheck /tmp/pbq-test/swift-sendable.swift >sendable.log 2>&1; then
   fail "Swift 6 let one PlayQueue be used from two tasks at once"
 fi
 grep -qE "data race|Sendable" sendable.log || fail "the Swift 6 check failed for another reason:" sendable.log
-echo "ok   Swift 6: the README's actor owning a queue compiles; one queue used from two tasks does not"
+echo "ok   Swift 6: the page's actor owning a queue compiles; one queue used from two tasks does not:"
+grep -m1 'error:' sendable.log | sed 's/^.*error: /     /'
 
 cd /tmp/pbq-test/quickstart
 swift run >run.log 2>&1 || fail "the quick start as a host's package failed:" run.log
 check_quickstart run.log
-echo "ok   the README's quick start runs in a package of its own with the README's Package.swift"
+echo "ok   the quick start runs in a package of its own with the page's Package.swift"
 EOF
 in_root "$cache/root" "$work/upper" sh /tmp/pbq-test/run.sh
