@@ -21,7 +21,7 @@ platform=$(node -p 'process.platform + "-" + process.arch')
 rm -rf "$stage"
 mkdir -p "$stage/prebuilds/$platform" "$stage/src"
 cp "$source_dir"/{index.js,index.mjs,index.d.ts,package.json,README.md} "$top/LICENSE" "$stage/"
-cp "$source_dir/src/pbq_node.c" "$stage/src/"
+cp "$source_dir/src/pbq_node.c" "$source_dir/../native/state_view.h" "$stage/src/"
 dist_ship_copy "$build/bindings-node/node/pbq.node" "$stage/prebuilds/$platform/pbq.node"
 dist_ship_copy "$library" "$stage/prebuilds/$platform/libpbq.so.1"
 # npm refuses the package where its only addon cannot load, instead of failing at require.

@@ -1,7 +1,10 @@
 // The pbq web player: an <audio> element plays what pbq says, and the page shows pbq's
-// state document. Every control is one pbq call followed by the answer's action and a
-// redraw; the resume document is kept in localStorage and restored on load. Track
-// metadata is untrusted, so it only ever reaches the page as text nodes.
+// state. Every control is one pbq call followed by the answer's action and a redraw
+// from one light read of the state (queue.view()): the scalars and the current track,
+// and only the queue entries in view. The queue and the album are virtual lists: at any
+// length only the rows in view (and a few around them) are in the DOM. The resume
+// document is kept in localStorage and restored on load. Track metadata is untrusted,
+// so it only ever reaches the page as text nodes.
 import { Queue, Action, RepeatMode, SleepMode, Added } from './pbq-web/index.js';
 
 const RESUME_KEY = 'pbq-web-player.resume';
@@ -11,7 +14,10 @@ const REPEAT_NAMES = { [RepeatMode.OFF]: 'off', [RepeatMode.ALL]: 'all', [Repeat
 const $ = (id) => document.getElementById(id);
 const audio = $('audio');
 const queue = new Queue();
+/** The light read of the queue's state, taken once after each change. */
 let state = null;
+/** What the last answer asks of the audio element, done once the new state is read. */
+let pendingLoad = null;
 
 function randomSeed() {
   const words = crypto.getRandomValues(new Uint32Array(2));
@@ -49,9 +55,13 @@ function saveResume() {
   }
 }
 
-/** Loads the current entry into the audio element, at `position`, playing or not. */
+/** Loads the current entry into the audio element once the change is read (see change()). */
 function loadCurrent(play, position = 0) {
-  const track = queue.state().currentTrack;
+  pendingLoad = { play, position };
+}
+
+function loadNow({ play, position }) {
+  const track = state.currentTrack;
   if (track === null) {
     audio.removeAttribute('src');
     audio.load();
@@ -71,11 +81,55 @@ function act(action, playing) {
   } else audio.pause(); // NONE (nothing to go on with) and SLEEP
 }
 
-/** Runs one change to the queue, then redraws and saves. */
+/** Runs one change to the queue, then reads the state once, loads the audio, redraws and saves. */
 function change(fn) {
   fn();
   render();
   saveResume();
+}
+
+// ---- Virtual lists -----------------------------------------------------------------
+// A list of `count` rows of one fixed height in a scrolling box: the list's padding
+// stands for the rows above the window, its height for all of them, and only the rows
+// in view and OVERSCAN either side are elements.
+
+const ROW_HEIGHT = 34; // px, as li's height in style.css
+const OVERSCAN = 8;
+const MAX_ROWS = 200;
+
+function virtualList(list, rowAt) {
+  const box = list.parentElement;
+  const v = {
+    count: 0,
+    first: 0,
+    render() {
+      const inView = Math.ceil((box.clientHeight || 480) / ROW_HEIGHT);
+      const first = Math.max(0, Math.min(v.count - inView, Math.floor(box.scrollTop / ROW_HEIGHT)) - OVERSCAN);
+      const end = Math.min(v.count, first + Math.min(MAX_ROWS, inView + 2 * OVERSCAN));
+      const rows = [];
+      v.first = first;
+      for (let i = first; i < end; i++) rows.push(rowAt(i, end - first));
+      list.style.paddingTop = `${first * ROW_HEIGHT}px`;
+      list.style.height = `${v.count * ROW_HEIGHT}px`;
+      list.replaceChildren(...rows);
+    },
+    /** Scrolls just enough to show row `i`. */
+    reveal(i) {
+      const top = i * ROW_HEIGHT;
+      if (top < box.scrollTop) box.scrollTop = top;
+      else if (top + ROW_HEIGHT > box.scrollTop + box.clientHeight) box.scrollTop = top + ROW_HEIGHT - box.clientHeight;
+    },
+  };
+  let queued = false;
+  box.addEventListener('scroll', () => {
+    if (queued) return;
+    queued = true;
+    requestAnimationFrame(() => {
+      queued = false;
+      v.render();
+    });
+  });
+  return v;
 }
 
 // ---- Drawing the state document ---------------------------------------------------
@@ -92,32 +146,40 @@ function renderNow() {
   $('play').textContent = audio.paused ? '▶ Play' : '❚❚ Pause';
 }
 
+let entries = []; // the entries of the queue's window, from queueList.first
+const queueList = virtualList($('queue'), (i, rows) => {
+  if (i === queueList.first) entries = state.entries(i, rows);
+  const track = entries[i - queueList.first];
+  const li = element('li');
+  li.dataset.index = String(i);
+  const entry = element('button', '', 'entry');
+  entry.append(element('span', track.title || track.streamURL, 'title'), document.createTextNode(' '),
+    element('span', track.artist, 'artist'));
+  entry.title = 'Play this entry';
+  entry.addEventListener('click', () => change(() => {
+    queue.jump(i);
+    loadCurrent(true);
+  }));
+  li.append(entry);
+  if (i === state.currentIndex) li.classList.add('current');
+  if (state.currentIndex >= 0 && i > state.currentIndex) {
+    const offset = i - state.currentIndex - 1;
+    li.classList.add('up-next');
+    li.append(element('span', 'up next', 'tag'),
+      button('↑', 'Move up', () => change(() => queue.moveUpNext(offset, offset - 1)), offset === 0),
+      button('↓', 'Move down', () => change(() => queue.moveUpNext(offset, offset + 1)), offset === state.upNextCount - 1),
+      button('✕', 'Remove from up next', () => change(() => queue.removeUpNext(offset))));
+  }
+  return li;
+});
+
+let shownIndex = null;
 function renderQueue() {
-  const list = $('queue');
-  const items = state.queue.map((track, i) => {
-    const li = element('li');
-    li.dataset.index = String(i);
-    const entry = element('button', '', 'entry');
-    entry.append(element('span', track.title || track.streamURL, 'title'), document.createTextNode(' '),
-      element('span', track.artist, 'artist'));
-    entry.title = 'Play this entry';
-    entry.addEventListener('click', () => change(() => {
-      queue.jump(i);
-      loadCurrent(true);
-    }));
-    li.append(entry);
-    if (i === state.currentIndex) li.classList.add('current');
-    if (state.currentIndex >= 0 && i > state.currentIndex) {
-      const offset = i - state.currentIndex - 1;
-      li.classList.add('up-next');
-      li.append(element('span', 'up next', 'tag'),
-        button('↑', 'Move up', () => change(() => queue.moveUpNext(offset, offset - 1)), offset === 0),
-        button('↓', 'Move down', () => change(() => queue.moveUpNext(offset, offset + 1)), offset === state.upNextCount - 1),
-        button('✕', 'Remove from up next', () => change(() => queue.removeUpNext(offset))));
-    }
-    return li;
-  });
-  list.replaceChildren(...items);
+  queueList.count = state.queueCount;
+  // Follow the current entry when it changes; otherwise stay where the listener scrolled.
+  if (state.currentIndex !== shownIndex && state.currentIndex >= 0) queueList.reveal(state.currentIndex);
+  shownIndex = state.currentIndex;
+  queueList.render();
   $('clear-up-next').disabled = state.upNextCount === 0;
 }
 
@@ -150,14 +212,20 @@ function renderSleepLeft() {
 }
 
 function render() {
-  state = queue.state();
+  state = queue.view();
+  if (pendingLoad !== null) {
+    const load = pendingLoad;
+    pendingLoad = null;
+    loadNow(load);
+  }
   renderNow();
   renderQueue();
   renderSettings();
 }
 
 function renderAlbum(tracks) {
-  $('album').replaceChildren(...tracks.map((track) => {
+  const albumList = virtualList($('album'), (i) => {
+    const track = tracks[i];
     const li = element('li');
     const name = element('span', '', 'entry');
     name.append(element('span', track.title, 'title'), document.createTextNode(' '), element('span', track.artist, 'artist'));
@@ -166,13 +234,15 @@ function renderAlbum(tracks) {
       button('Play next', 'Play right after the current track', () => change(() => added(queue.playNext(track)))),
       button('Add to queue', 'Play at the end of the queue', () => change(() => added(queue.addToQueue(track)))));
     return li;
-  }));
+  });
+  albumList.count = tracks.length;
+  albumList.render();
 }
 
 // ---- Controls ---------------------------------------------------------------------
 
 $('play').addEventListener('click', () => {
-  if (!audio.getAttribute('src')) loadCurrent(false);
+  if (!audio.getAttribute('src')) loadNow({ play: false, position: 0 });
   if (audio.paused) audio.play().catch(() => {});
   else audio.pause();
 });
@@ -218,8 +288,8 @@ if (saved !== null) {
 }
 if (position === null) queue.setTracks(tracksText, 0, randomSeed());
 renderAlbum(JSON.parse(tracksText));
-render();
 loadCurrent(false, position ?? 0);
+render();
 
 // For the page's tests and for a curious listener's console.
 window.pbqPlayer = { queue, audio, resumedAt: position };

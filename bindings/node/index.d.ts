@@ -67,6 +67,31 @@ export interface State {
   queue: Track[];
 }
 
+/**
+ * The light read of the state document (Queue.view()): every member of State but
+ * "queue", equal to state()'s, with the queue's entries on demand. The document stays
+ * native; no entry is parsed until asked for. A view reads the state of the moment it
+ * was taken; its queue's next view() or close() retires it, and a retired view's
+ * entry() and entries() throw.
+ */
+export declare class View implements Omit<State, 'queue'> {
+  private constructor();
+  readonly currentIndex: number;
+  readonly queueCount: number;
+  readonly upNextCount: number;
+  readonly repeatMode: RepeatMode;
+  readonly isShuffled: boolean;
+  readonly playbackRate: number;
+  readonly sleepMode: SleepMode;
+  readonly hasNext: boolean;
+  readonly hasPrevious: boolean;
+  readonly currentTrack: Track | null;
+  /** state().queue[i], or null when there is no entry `i`. */
+  entry(i: number): Track | null;
+  /** state().queue.slice(start, start + count); a negative or fractional argument throws RangeError. */
+  entries(start: number, count: number): Track[];
+}
+
 /** A 64-bit seed or clock value: a safe integer or a BigInt. */
 export type Int64 = number | bigint;
 
@@ -111,7 +136,10 @@ export declare class Queue {
   checkSleepTimer(now: number): number | null;
   checkSleepTimer(now: bigint): bigint | null;
   stateJson(): string;
+  /** The whole state document parsed, with every queue entry. */
   state(): State;
+  /** The light read: the members but "queue" now, entries on demand; retires this queue's previous view. */
+  view(): View;
   /** The resume document to store when the app goes to the background. */
   exportResume(position: number): string;
   /** The position to seek to, or null when there was nothing to resume; throws PbqError("resume refused"). */

@@ -78,8 +78,64 @@ function document(text) {
   return text;
 }
 
+const VIEW_OPEN = Symbol('pbq view');
+
+function index(value, what) {
+  if (!Number.isSafeInteger(value) || value < 0) throw new RangeError(`pbq: ${what} must be a non-negative integer`);
+  return value;
+}
+
+/**
+ * The light read of the state document: every member but "queue" (currentIndex,
+ * queueCount, upNextCount, repeatMode, isShuffled, playbackRate, sleepMode, hasNext,
+ * hasPrevious, currentTrack) as own properties, equal to those of state(), and the
+ * queue's entries on demand with entry() and entries(). The document stays in the
+ * addon and no entry is parsed until asked for. A view reads the state of the moment it
+ * was taken; its queue's next view() (or close()) retires it.
+ */
+class View {
+  #doc;
+
+  constructor(key, doc) {
+    if (key !== VIEW_OPEN) throw new TypeError('pbq: a View comes from Queue.view()');
+    this.#doc = doc;
+    Object.assign(this, JSON.parse(`${native.viewPrefix(doc)}}`));
+  }
+
+  /** Queue entry `i` as state().queue[i] holds it, or null when there is no such entry. */
+  entry(i) {
+    if (!Number.isSafeInteger(i) || i < 0 || i >= this.queueCount) {
+      this.#check();
+      return null;
+    }
+    return this.#read(i, 1)[0] ?? null;
+  }
+
+  /** The entries from `start`, at most `count` of them: state().queue.slice(start, start + count). */
+  entries(start, count) {
+    index(start, 'start');
+    index(count, 'count');
+    const end = Math.min(start + count, this.queueCount);
+    if (start >= end) {
+      this.#check();
+      return [];
+    }
+    return this.#read(start, end - start);
+  }
+
+  #read(start, count) {
+    const text = native.viewEntries(this.#doc, start, count);
+    return text === null ? [] : JSON.parse(`[${text}]`);
+  }
+
+  #check() {
+    native.viewPrefix(this.#doc);
+  }
+}
+
 class Queue {
   #h;
+  #view = null;
 
   /** A new, empty queue: no tracks, repeat off, shuffle off, rate 1.0, sleep off. */
   constructor() {
@@ -89,6 +145,7 @@ class Queue {
 
   /** Frees the handle; later calls throw PbqError('queue is closed'). Closing again does nothing. */
   close() {
+    this.#retireView();
     if (this.#h !== null) {
       native.destroy(this.#h);
       this.#h = null;
@@ -183,6 +240,23 @@ class Queue {
     return JSON.parse(this.stateJson());
   }
 
+  /**
+   * The light read: the state's members but "queue" at once, its entries on demand
+   * (see View). The view this queue gave before is retired.
+   */
+  view() {
+    const doc = native.viewOpen(this.#handle());
+    if (doc === null) throw new PbqError('out of memory');
+    this.#retireView();
+    this.#view = doc;
+    return new View(VIEW_OPEN, doc);
+  }
+
+  #retireView() {
+    if (this.#view !== null) native.viewClose(this.#view);
+    this.#view = null;
+  }
+
   exportResume(position) {
     return document(native.exportResume(this.#handle(), position));
   }
@@ -199,6 +273,7 @@ if (typeof Symbol.dispose === 'symbol') Queue.prototype[Symbol.dispose] = Queue.
 
 module.exports = {
   Queue,
+  View,
   PbqError,
   Action,
   RepeatMode,

@@ -3,5 +3,5 @@ import { createRequire } from 'node:module';
 
 const pbq = createRequire(import.meta.url)('./index.js');
 
-export const { Queue, PbqError, Action, RepeatMode, SleepMode, Added, version, abiVersion, selftest } = pbq;
+export const { Queue, View, PbqError, Action, RepeatMode, SleepMode, Added, version, abiVersion, selftest } = pbq;
 export default pbq;

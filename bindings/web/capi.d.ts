@@ -44,6 +44,7 @@ export declare const capi: CApi;
 
 declare const pbq: {
   Queue: typeof Queue;
+  View: typeof View;
   PbqError: typeof PbqError;
   Action: typeof Action;
   RepeatMode: typeof RepeatMode;

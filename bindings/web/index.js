@@ -138,13 +138,143 @@ function clock(value) {
   return BigInt(d);
 }
 
+// ---- The light read -------------------------------------------------------------
+// The state document stays in the module's memory: the members before "queue" are
+// decoded alone (the library writes every scalar and "currentTrack" first), and
+// entries are found by index without decoding the queue. An entry starts wherever `{"`
+// is followed by a key's first character: inside a string every quotation mark is
+// escaped, so a `{"` there can only end the string, and `,` `:` `}` or `]` follows.
+
+const QUOTE = 0x22;
+const BACKSLASH = 0x5c;
+const OPEN_BRACE = 0x7b;
+const QUEUE_KEY = encoder.encode('"queue"');
+const VIEW_OPEN = Symbol('pbq view');
+
+/** Just past the string whose opening quote is at `at`. */
+function skipString(heap, at) {
+  let i = at + 1;
+  while (heap[i] !== QUOTE) i += heap[i] === BACKSLASH ? 2 : 1;
+  return i + 1;
+}
+
+/** Just past the value that starts at `at`. */
+function skipValue(heap, at) {
+  const c = heap[at];
+  if (c === QUOTE) return skipString(heap, at);
+  let i = at;
+  if (c === OPEN_BRACE || c === 0x5b) {
+    let depth = 0;
+    for (;;) {
+      const d = heap[i];
+      if (d === QUOTE) {
+        i = skipString(heap, i);
+        continue;
+      }
+      if (d === OPEN_BRACE || d === 0x5b) depth++;
+      else if ((d === 0x7d || d === 0x5d) && --depth === 0) return i + 1;
+      i++;
+    }
+  }
+  while (heap[i] !== 0x2c && heap[i] !== 0x7d && heap[i] !== 0x5d) i++;
+  return i;
+}
+
+/** Where the member "queue" starts in the document at `doc` (its key's quote). */
+function queueMember(heap, doc) {
+  let i = doc + 1;
+  for (;;) {
+    const keyEnd = skipString(heap, i);
+    if (keyEnd - i === QUEUE_KEY.length && QUEUE_KEY.every((b, k) => heap[i + k] === b)) return i;
+    i = skipValue(heap, keyEnd + 1) + 1;
+  }
+}
+
+function whole(value, what) {
+  if (!Number.isSafeInteger(value) || value < 0) throw new RangeError(`pbq: ${what} must be a non-negative integer`);
+  return value;
+}
+
+/**
+ * The light read of the state document (Queue.view()): every member but "queue" as own
+ * properties, equal to those of state(), and the queue's entries on demand. A view
+ * reads the state of the moment it was taken; its queue's next view() or close()
+ * retires it, and its entry() and entries() then throw.
+ */
+export class View {
+  #doc;
+  #end = 0;         // the queue's closing ']'
+  #starts = [];     // the offsets of the entries found so far
+  #from = 0;        // where the search for the next entry goes on
+
+  constructor(key, doc) {
+    if (key !== VIEW_OPEN) throw new TypeError('pbq: a View comes from Queue.view()');
+    const heap = core.HEAPU8;
+    const member = queueMember(heap, doc);
+    Object.assign(this, JSON.parse(`${decoder.decode(heap.subarray(doc, member - 1))}}`));
+    this.#doc = doc;
+    this.#from = member + QUEUE_KEY.length + 2;
+  }
+
+  /** Frees the document: the view is stale from now on. */
+  [VIEW_OPEN]() {
+    core._pbq_free(this.#doc);
+    this.#doc = 0;
+  }
+
+  /** Queue entry `i` as state().queue[i] holds it, or null when there is no such entry. */
+  entry(i) {
+    this.#check();
+    if (!Number.isSafeInteger(i) || i < 0 || i >= this.queueCount) return null;
+    return this.#read(i, 1)[0] ?? null;
+  }
+
+  /** The entries from `start`, at most `count` of them: state().queue.slice(start, start + count). */
+  entries(start, count) {
+    this.#check();
+    whole(start, 'start');
+    whole(count, 'count');
+    const end = Math.min(start + count, this.queueCount);
+    return start < end ? this.#read(start, end - start) : [];
+  }
+
+  #check() {
+    if (this.#doc === 0) throw new PbqError('this view is stale: the queue has given a newer one or was closed');
+  }
+
+  #read(start, count) {
+    const heap = core.HEAPU8;
+    if (this.#end === 0) this.#end = heap.indexOf(0, this.#from) - 2;
+    const last = start + count - 1;
+    const starts = this.#starts;
+    const queue = heap.subarray(0, this.#end);
+    while (starts.length <= last + 1 && this.#from < this.#end) {
+      const at = queue.indexOf(OPEN_BRACE, this.#from);
+      if (at < 0) {
+        this.#from = this.#end;
+        break;
+      }
+      this.#from = at + 1;
+      const after = heap[at + 2];
+      if (heap[at + 1] === QUOTE && after !== 0x2c && after !== 0x3a && after !== 0x7d && after !== 0x5d) starts.push(at);
+    }
+    if (last >= starts.length) return [];
+    const end = last + 1 < starts.length ? starts[last + 1] - 1 : this.#end;
+    return JSON.parse(`[${decoder.decode(heap.subarray(starts[start], end))}]`);
+  }
+}
+
 // ---- The queue ------------------------------------------------------------------
 
 // A queue the host dropped without close() is freed when it is collected.
 const unclosed = new FinalizationRegistry((handle) => core._pbq_destroy(handle));
 
+// A queue's last view, when the queue is collected without close().
+const unfreedViews = new FinalizationRegistry((doc) => core._pbq_free(doc));
+
 export class Queue {
   #h;
+  #view = null;
 
   /** A new, empty queue: no tracks, repeat off, shuffle off, rate 1.0, sleep off. */
   constructor() {
@@ -156,6 +286,7 @@ export class Queue {
 
   /** Frees the handle; later calls throw PbqError('queue is closed'). Closing again does nothing. */
   close() {
+    this.#retireView();
     if (this.#h !== null) {
       unclosed.unregister(this);
       core._pbq_destroy(this.#h);
@@ -269,6 +400,34 @@ export class Queue {
     return JSON.parse(this.stateJson());
   }
 
+  /**
+   * The light read: the state's members but "queue" at once, its entries on demand,
+   * read from the document inside the module's memory (see View). The view this queue
+   * gave before is retired.
+   */
+  view() {
+    const doc = core._pbq_state_json(this.#handle());
+    if (doc === 0) throw new PbqError('out of memory');
+    let view;
+    try {
+      view = new View(VIEW_OPEN, doc);
+    } catch (e) {
+      core._pbq_free(doc);
+      throw e;
+    }
+    this.#retireView();
+    this.#view = view;
+    unfreedViews.register(this, doc, view);
+    return view;
+  }
+
+  #retireView() {
+    if (this.#view === null) return;
+    unfreedViews.unregister(this.#view);
+    this.#view[VIEW_OPEN]();
+    this.#view = null;
+  }
+
   exportResume(position) {
     const h = this.#handle();
     return takeDocument(core._pbq_export_resume_json(h, number(position)));
@@ -311,4 +470,4 @@ export const capi = Object.freeze({
   memory: () => core.HEAPU8,
 });
 
-export default { Queue, PbqError, Action, RepeatMode, SleepMode, Added, version, abiVersion, selftest, capi };
+export default { Queue, View, PbqError, Action, RepeatMode, SleepMode, Added, version, abiVersion, selftest, capi };

@@ -9,9 +9,12 @@
  * none. Handles cross as jlong; the Java side never passes a freed one. */
 #include <jni.h>
 #include <stdint.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <pbq.h>
+
+#include "state_view.h"
 
 static pbq_queue *handle_of(jlong q) { return (pbq_queue *)(intptr_t)q; }
 
@@ -204,4 +207,55 @@ JNIEXPORT jint JNICALL Java_pbq_Queue_nRestoreResume(JNIEnv *env, jobject self, 
   release_text(env, resume, resume_text);
   if (r == PBQ_RESTORE_RESUMED) (*env)->SetDoubleArrayRegion(env, position, 0, 1, &at);
   return r;
+}
+
+/* ---- The light read: one state document held natively, read in parts ----------------
+ * A view's document lives from viewOpen to viewClose (pbq.QueueView); Java reads the
+ * members before "queue" and the text of the entries it asks for, as UTF-8. */
+
+static sv_doc *view_of(jlong doc) { return (sv_doc *)(intptr_t)doc; }
+
+static jbyteArray bytes_of_span(JNIEnv *env, const char *text, size_t length) {
+  jbyteArray out = (*env)->NewByteArray(env, (jsize)length);
+  if (out != NULL) (*env)->SetByteArrayRegion(env, out, 0, (jsize)length, (const jbyte *)text);
+  return out;
+}
+
+/* A new view of the state document, or 0 when the library had no memory. */
+JNIEXPORT jlong JNICALL Java_pbq_Native_viewOpen(JNIEnv *env, jclass cls, jlong q) {
+  (void)env, (void)cls;
+  char *text = pbq_state_json(handle_of(q));
+  if (text == NULL) return 0;
+  sv_doc *d = malloc(sizeof *d);
+  if (d == NULL || !sv_open(d, text)) {
+    free(d);
+    pbq_free(text);
+    return 0;
+  }
+  return (jlong)(intptr_t)d;
+}
+
+JNIEXPORT void JNICALL Java_pbq_Native_viewClose(JNIEnv *env, jclass cls, jlong doc) {
+  (void)env, (void)cls;
+  sv_doc *d = view_of(doc);
+  pbq_free(d->text);
+  sv_close(d);
+  free(d);
+}
+
+/* The members before "queue": a JSON object less its closing brace. */
+JNIEXPORT jbyteArray JNICALL Java_pbq_Native_viewPrefix(JNIEnv *env, jclass cls, jlong doc) {
+  (void)cls;
+  sv_doc *d = view_of(doc);
+  return bytes_of_span(env, d->text, d->prefix_end);
+}
+
+/* The text of entries [first, first + n), `{...},{...}` (Java keeps them within the
+ * count), or null when the document lacks them or there is no memory to index it. */
+JNIEXPORT jbyteArray JNICALL Java_pbq_Native_viewEntries(JNIEnv *env, jclass cls, jlong doc, jlong first,
+                                                         jlong n) {
+  (void)cls;
+  size_t length = 0;
+  const char *text = sv_entries(view_of(doc), (uint64_t)first, (uint64_t)n, &length);
+  return text == NULL ? NULL : bytes_of_span(env, text, length);
 }

@@ -15,6 +15,8 @@
 
 #include <pbq.h>
 
+#include "state_view.h"
+
 /* The external's data: the handle, null once closed. */
 typedef struct {
   pbq_queue *q;
@@ -353,6 +355,88 @@ static napi_value js_state_json(napi_env env, napi_callback_info info) {
   return take_document(env, pbq_state_json(q));
 }
 
+/* ---- The light read: one state document held natively, read in parts ---------------- */
+
+static void view_finalize(napi_env env, void *data, void *hint) {
+  (void)env, (void)hint;
+  sv_doc *d = data;
+  if (d->text != NULL) pbq_free(d->text);
+  sv_close(d);
+  free(d);
+}
+
+/* The view's document, or null (with an error thrown) once it was closed. */
+static int view_arg(napi_env env, napi_value v, sv_doc **d) {
+  void *data = NULL;
+  if (!ok(env, napi_get_value_external(env, v, &data))) return 0;
+  *d = data;
+  if ((*d)->text == NULL) {
+    napi_throw_error(env, NULL, "pbq: this view is stale: the queue has given a newer one or was closed");
+    return 0;
+  }
+  return 1;
+}
+
+/* A new state document held in an external: null when the library had no memory. */
+static napi_value js_view_open(napi_env env, napi_callback_info info) {
+  napi_value argv[1];
+  pbq_queue *q;
+  if (!args(env, info, 1, argv) || !handle_arg(env, argv[0], &q)) return NULL;
+  char *text = pbq_state_json(q);
+  if (text == NULL) return make_null(env);
+  sv_doc *d = malloc(sizeof *d);
+  if (d == NULL || !sv_open(d, text)) {
+    free(d);
+    pbq_free(text);
+    return make_null(env);
+  }
+  napi_value out = NULL;
+  if (!ok(env, napi_create_external(env, d, view_finalize, NULL, &out))) {
+    view_finalize(env, d, NULL);
+    return NULL;
+  }
+  return out;
+}
+
+/* The members before "queue", as the text of a JSON object less its closing brace. */
+static napi_value js_view_prefix(napi_env env, napi_callback_info info) {
+  napi_value argv[1];
+  sv_doc *d;
+  if (!args(env, info, 1, argv) || !view_arg(env, argv[0], &d)) return NULL;
+  napi_value out = NULL;
+  if (!ok(env, napi_create_string_utf8(env, d->text, d->prefix_end, &out))) return NULL;
+  return out;
+}
+
+/* The text of entries [first, first + n), `{...},{...}`: the caller keeps them within
+ * the count. Null when the document lacks them (no memory when it was written). */
+static napi_value js_view_entries(napi_env env, napi_callback_info info) {
+  napi_value argv[3];
+  sv_doc *d;
+  double first = 0, n = 0;
+  if (!args(env, info, 3, argv) || !view_arg(env, argv[0], &d) ||
+      !ok(env, napi_get_value_double(env, argv[1], &first)) || !ok(env, napi_get_value_double(env, argv[2], &n)))
+    return NULL;
+  size_t length = 0;
+  const char *text = sv_entries(d, (uint64_t)first, (uint64_t)n, &length);
+  if (text == NULL) return make_null(env);
+  napi_value out = NULL;
+  if (!ok(env, napi_create_string_utf8(env, text, length, &out))) return NULL;
+  return out;
+}
+
+/* Frees the document now; the external stays, stale. */
+static napi_value js_view_close(napi_env env, napi_callback_info info) {
+  napi_value argv[1];
+  void *data = NULL;
+  if (!args(env, info, 1, argv) || !ok(env, napi_get_value_external(env, argv[0], &data))) return NULL;
+  sv_doc *d = data;
+  if (d->text != NULL) pbq_free(d->text);
+  d->text = NULL;
+  sv_close(d);
+  return NULL;
+}
+
 static napi_value js_export_resume(napi_env env, napi_callback_info info) {
   napi_value argv[2];
   pbq_queue *q;
@@ -413,6 +497,10 @@ NAPI_MODULE_INIT() {
       {"setSleepTimer", js_set_sleep_timer},
       {"checkSleepTimer", js_check_sleep_timer},
       {"stateJson", js_state_json},
+      {"viewOpen", js_view_open},
+      {"viewPrefix", js_view_prefix},
+      {"viewEntries", js_view_entries},
+      {"viewClose", js_view_close},
       {"exportResume", js_export_resume},
       {"restoreResume", js_restore_resume},
   };

@@ -16,11 +16,12 @@ from __future__ import annotations
 import ctypes
 import enum
 import json
+import re
 from typing import Any, Mapping, Optional, Sequence, Union
 
 from ._native import LibraryNotFound, library
 
-__all__ = ["Queue", "PbqError", "LibraryNotFound", "Action", "RepeatMode", "SleepMode",
+__all__ = ["Queue", "View", "PbqError", "LibraryNotFound", "Action", "RepeatMode", "SleepMode",
            "Added", "version", "abi_version", "selftest"]
 
 # The values of pbq.h's named constants.
@@ -110,6 +111,16 @@ def _take_document(ptr: Optional[int]) -> str:
         lib.pbq_free(ptr)
 
 
+def _take_bytes(ptr: Optional[int]) -> bytes:
+    """As _take_document, left as UTF-8 bytes."""
+    if not ptr:
+        raise PbqError("out of memory")
+    try:
+        return ctypes.string_at(ptr)
+    finally:
+        library().pbq_free(ptr)
+
+
 def version() -> str:
     """The loaded library's version, e.g. "1.0.0"."""
     return library().pbq_version().decode("ascii")
@@ -124,14 +135,125 @@ def selftest() -> int:
     return library().pbq_selftest()
 
 
+_DECODER = json.JSONDecoder()
+# An entry of the queue starts wherever `{"` is followed by a key's first character:
+# inside a string every quotation mark is escaped, so a `{"` there can only end the
+# string, and then `,`, `:`, `}` or `]` follows.
+_ENTRY_START = re.compile(rb'\{"[^,:}\]]')
+# The members of the state document before "queue", as View names them.
+_MEMBERS = {"currentIndex": "current_index", "queueCount": "queue_count",
+            "upNextCount": "up_next_count", "repeatMode": "repeat_mode",
+            "isShuffled": "is_shuffled", "playbackRate": "playback_rate",
+            "sleepMode": "sleep_mode", "hasNext": "has_next", "hasPrevious": "has_previous",
+            "currentTrack": "current_track"}
+
+
+def _read_prefix(doc: bytes) -> tuple[dict[str, Any], int]:
+    """The members before "queue", and where the queue's "[" is in `doc`. Only the
+    prefix is decoded; a window of it that ends inside a member is read again, longer."""
+    window = 4096
+    while True:
+        text = doc[:window].decode("utf-8", "ignore")
+        members: dict[str, Any] = {}
+        at = 1
+        try:
+            while True:
+                key, at = json.decoder.scanstring(text, at + 1)
+                at += 1  # the ':'
+                if key == "queue":
+                    return members, len(text[:at].encode("utf-8"))
+                members[key], at = _DECODER.raw_decode(text, at)
+                at += 1  # the ',' (or the final '}')
+        except (ValueError, IndexError):
+            if window >= len(doc):
+                raise PbqError("not a state document") from None
+            window *= 4
+
+
+class View:
+    """The light read of the state document (Queue.view()): every member but "queue",
+    read at once, and the queue's entries on demand with entry() and entries(), each as
+    state()["queue"] holds it. The document is kept as bytes and no entry is parsed until
+    asked for. A view reads the state of the moment it was taken; its queue's next
+    view() (or close()) retires it, and reading entries from it then raises PbqError.
+
+    current_index, queue_count, up_next_count, repeat_mode, is_shuffled, playback_rate,
+    sleep_mode, has_next, has_previous and current_track (a dict, or None) are the
+    document's members of those names; members() gives them under the document's keys.
+    """
+
+    __slots__ = ("_doc", "_members", "_starts", "_search", "_retired") + tuple(_MEMBERS.values())
+
+    def __init__(self, doc: bytes) -> None:
+        members, at = _read_prefix(doc)
+        self._doc = doc
+        self._members = members
+        self._starts: list[int] = []
+        self._search = _ENTRY_START.finditer(doc, at)
+        self._retired = False
+        for key, name in _MEMBERS.items():
+            setattr(self, name, members.get(key))
+        self.repeat_mode = RepeatMode(self.repeat_mode)
+        self.sleep_mode = SleepMode(self.sleep_mode)
+
+    def members(self) -> dict[str, Any]:
+        """The members but "queue" under the document's keys: state() less "queue"."""
+        return dict(self._members)
+
+    def entry(self, index: int) -> Optional[dict[str, Any]]:
+        """state()["queue"][index], or None when there is no entry `index` (negative
+        indices included: they do not count from the end)."""
+        self._check()
+        if not isinstance(index, int) or not 0 <= index < self.queue_count:
+            return None
+        found = self._read(index, 1)
+        return found[0] if found else None
+
+    def entries(self, start: int, count: int) -> list[dict[str, Any]]:
+        """state()["queue"][start:start + count]; ValueError for a negative start or
+        count."""
+        self._check()
+        if start < 0 or count < 0:
+            raise ValueError("start and count must not be negative")
+        end = min(start + count, self.queue_count)
+        return self._read(start, end - start) if start < end else []
+
+    def _check(self) -> None:
+        if self._retired:
+            raise PbqError("this view is stale: the queue has given a newer one or was closed")
+
+    def _retire(self) -> None:
+        self._retired = True
+        self._doc = b""
+        self._search = iter(())
+
+    def _read(self, start: int, count: int) -> list[dict[str, Any]]:
+        last = start + count - 1
+        starts = self._starts
+        # The starts of the entries up to the one after the last, found as far as needed.
+        if len(starts) <= last + 1:
+            for match in self._search:
+                starts.append(match.start())
+                if len(starts) > last + 1:
+                    break
+        if last >= len(starts):
+            return []
+        end = starts[last + 1] - 1 if last + 1 < len(starts) else len(self._doc) - 2
+        return json.loads(b"[" + self._doc[starts[start]:end] + b"]")
+
+    def __repr__(self) -> str:
+        return f"View({self._members!r})"
+
+
 class Queue:
     """One player's queue: the loaded tracks, the play order, the current entry, up
     next, repeat, shuffle, rate and the sleep timer."""
 
-    __slots__ = ("_q", "_lib")
+    __slots__ = ("_q", "_lib", "_view")
 
     def __init__(self) -> None:
         self._lib = library()
+        self._view: Optional[View] = None
         self._q: Optional[int] = self._lib.pbq_create()
         if not self._q:
             raise PbqError("out of memory")
@@ -141,6 +263,7 @@ class Queue:
     def close(self) -> None:
         """Frees the handle. Later calls raise PbqError("queue is closed"); closing
         again does nothing."""
+        self._retire_view()
         q, self._q = self._q, None
         if q:
             self._lib.pbq_destroy(q)
@@ -263,6 +386,19 @@ class Queue:
     def state(self) -> dict[str, Any]:
         """The state document parsed: "currentIndex", "queue", "currentTrack", ..."""
         return json.loads(self.state_json())
+
+    def view(self) -> View:
+        """The light read: the state's members but "queue" at once, its entries on
+        demand (see View). The view this queue gave before is retired."""
+        view = View(_take_bytes(self._lib.pbq_state_json(self._h())))
+        self._retire_view()
+        self._view = view
+        return view
+
+    def _retire_view(self) -> None:
+        view, self._view = getattr(self, "_view", None), None
+        if view is not None:
+            view._retire()
 
     def export_resume(self, position: float) -> str:
         """The resume document to store when the app goes to the background."""

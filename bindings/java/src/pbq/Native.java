@@ -178,6 +178,10 @@ final class Native {
   static native int selftest();
   static native long create();
   static native void destroy(long q);
+  static native long viewOpen(long q);
+  static native void viewClose(long doc);
+  static native byte[] viewPrefix(long doc);
+  static native byte[] viewEntries(long doc, long first, long n);
 
   /** Loads the glue (the static initialiser runs once). */
   static void ensureLoaded() {}

@@ -11,7 +11,7 @@ import java.util.OptionalLong;
  * <pre>
  * try (Queue q = new Queue()) {
  *   q.setTracks(albumJson, tappedIndex);
- *   if (q.trackEnded() == Action.PLAY) play(q.stateJson());
+ *   if (q.trackEnded() == Action.PLAY) play(q.view().currentTrack().orElseThrow());
  * }
  * </pre>
  *
@@ -47,6 +47,7 @@ public final class Queue implements AutoCloseable {
 
   private final Handle handle;
   private final Cleaner.Cleanable cleanable;
+  private QueueView view;
 
   /** A new, empty queue: no tracks, repeat off, shuffle off, rate 1.0, sleep off. */
   public Queue() {
@@ -73,6 +74,7 @@ public final class Queue implements AutoCloseable {
   /** Frees the handle; closing again does nothing. */
   @Override
   public void close() {
+    retireView();
     cleanable.clean();
   }
 
@@ -213,6 +215,23 @@ public final class Queue implements AutoCloseable {
   /** The state document (compact JSON): "currentIndex", "queue", "currentTrack", ... */
   public String stateJson() {
     return document(nStateJson(h()));
+  }
+
+  /**
+   * The light read: the state's members but "queue" at once, its entries on demand (see
+   * {@link QueueView}). The view this queue gave before is retired.
+   */
+  public QueueView view() {
+    long doc = Native.viewOpen(h());
+    if (doc == 0) throw new PbqException("out of memory");
+    retireView();
+    view = new QueueView(doc);
+    return view;
+  }
+
+  private void retireView() {
+    if (view != null) view.retire();
+    view = null;
   }
 
   /** The resume document to store when the app goes to the background. */

@@ -12,4 +12,9 @@ public enum SleepMode {
   SleepMode(int code) {
     this.code = code;
   }
+
+  static SleepMode of(int code) {
+    for (SleepMode m : values()) if (m.code == code) return m;
+    throw new IllegalStateException("pbq: unknown sleep mode " + code);
+  }
 }

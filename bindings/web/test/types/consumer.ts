@@ -1,6 +1,6 @@
 // A TypeScript host of pbq-web, type-checked by the tests (tsc --noEmit --strict): the
 // declarations must describe what index.js gives.
-import pbq, { Action, Added, PbqError, Queue, RepeatMode, SleepMode, State, capi, version } from 'pbq-web';
+import pbq, { Action, Added, PbqError, Queue, RepeatMode, SleepMode, State, Track, View, capi, version } from 'pbq-web';
 
 const q: Queue = new Queue();
 q.setTracks([{ streamURL: 'a.m4a', title: 'A', duration: 1 }], 0, 42n);
@@ -14,6 +14,10 @@ q.setSleepTimer(SleepMode.TIMER, 100n, 0n);
 const left: bigint | null = q.checkSleepTimer(10n);
 const leftMs: number | null = q.checkSleepTimer(10);
 const state: State = q.state();
+const view: View = q.view();
+const window: Track[] = view.entries(Math.max(0, view.currentIndex - 10), 20);
+const entry: Track | null = view.entry(0);
+console.log(view.hasNext, window.length, entry?.title, pbq.View === View);
 const position: number | null = q.restoreResume(q.exportResume(2.5), '[]');
 try {
   q.jump(99);
