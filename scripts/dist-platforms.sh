@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The other platforms' artifacts, cross-built with yyjson inside (PBQ_YYJSON_FROM_SOURCE),
-# into DIST_DIR (`make dist` runs it):
+# each into a folder of DIST_DIR named for its platform (arm64/, armhf/, windows/), so that
+# nothing in DIST_DIR itself is another architecture's (`make dist` runs it):
 #   libpbq1 and libpbq-dev for arm64 and armhf, the same Debian packages as amd64's
 #     (cmake/package.cmake), for Debian's multiarch directories;
 #   pbq-VERSION-windows-x86_64.zip: pbq.dll, its import library libpbq.dll.a and pbq.def
@@ -13,6 +14,8 @@ cd "$(dirname "$0")/.."
 mkdir -p "$1"
 dist=$(cd "$1" && pwd)
 jobs=${2:-2}
+# Left by an older layout, these would be caught by the globs of the README's commands.
+rm -f "$dist"/*_arm64.deb "$dist"/*_armhf.deb "$dist"/pbq-*-windows-*.zip
 root=build/platform
 common=(-DCMAKE_BUILD_TYPE=Release -DPBQ_WERROR=ON -DPBQ_YYJSON_FROM_SOURCE=ON -DPBQ_BUILD_TESTS=OFF
         -DPBQ_BUILD_EXAMPLES=OFF -DPBQ_BUILD_CLI=OFF -DPBQ_BUILD_PLAYER=OFF)
@@ -22,7 +25,8 @@ build() {  # build DIR: quiet, but the log's end when it fails
   cmake --build "$1" -j "$jobs" >"$1/build.log" 2>&1 || { tail -n 40 "$1/build.log"; return 1; }
 }
 
-for target in aarch64-linux-gnu arm-linux-gnueabihf; do
+for target in aarch64-linux-gnu:arm64 arm-linux-gnueabihf:armhf; do
+  IFS=: read -r target arch <<<"$target"
   dir=$root/$target-package
   cmake -S . -B "$dir" --toolchain cmake/toolchains/$target.cmake "${common[@]}" \
     -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_LIBDIR=lib/$target >/dev/null
@@ -41,7 +45,9 @@ for target in aarch64-linux-gnu arm-linux-gnueabihf; do
   (cd "$dir" && cpack -G DEB -D CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS=OFF \
      -D "CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS=$depends" >cpack.log 2>&1) ||
     { tail -n 40 "$dir/cpack.log"; exit 1; }
-  cp "$dir"/*.deb "$dist"/
+  mkdir -p "$dist/$arch"
+  rm -f "$dist/$arch"/*.deb
+  cp "$dir"/*.deb "$dist/$arch/"
 done
 
 # Windows: the zip's files, the DLL stripped.
@@ -64,9 +70,10 @@ cp "$dir/libpbq.dll.a" "$stage/lib/"
 } >"$stage/lib/pbq.def"
 cp include/pbq.h include/pbq.hpp "$stage/include/"
 cp LICENSE "$stage/"
-rm -f "$dist/$name.zip"
-(cd "$dir" && python3 -m zipfile -c "$dist/$name.zip" "$name")
-echo "dist-platforms: $(cd "$dist" && ls -- *arm64.deb *armhf.deb "$name.zip" | tr '\n' ' ')"
+mkdir -p "$dist/windows"
+rm -f "$dist/windows/$name.zip"
+(cd "$dir" && python3 -m zipfile -c "$dist/windows/$name.zip" "$name")
+echo "dist-platforms: $(cd "$dist" && ls -- arm64/*.deb armhf/*.deb "windows/$name.zip" | tr '\n' ' ')"
 
 # Each artifact used as a host uses it, under qemu and wine, where they are installed (the
 # test and platforms profiles of install-deps.sh; the dist profile has only the compilers).

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # The npm package as a Node host gets it: `npm install ./pbq-VERSION.tgz` offline in a
-# fresh folder, with this checkout out of reach; then the README's quick start through
+# fresh folder, with this checkout out of reach; then the quick start of docs/node.md through
 # require and through import, and the message when the package's libpbq.so.1 is gone.
 #   tests/install/node.sh [DIST_DIR]
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 package=$(take_artifact 'pbq-[0-9]*.tgz')
-quick_start js "require('pbq')" >"$place/quick_start.cjs"
+quick_start docs/node.md js "require('pbq')" >"$place/quick_start.cjs"
 # The same lines as an ES module: its first line becomes imports.
 {
   echo "import { Queue, Action } from 'pbq'; import fs from 'node:fs';"

@@ -3,6 +3,7 @@
 # packages unpacked, tests/embed/consumer's C host built against them (shared and static)
 # with the cross compiler and run under qemu; the Windows zip unpacked, the host built
 # against its headers and import library and run under wine beside pbq.dll.
+# They are where make dist puts them: DIST_DIR/arm64/, DIST_DIR/armhf/, DIST_DIR/windows/.
 #   tests/platform/artifacts.sh DIST_DIR   (scripts/dist-platforms.sh runs it)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -26,8 +27,8 @@ expect_ok() {  # expect_ok WHAT COMMAND...: the host prints "consumer ok"
 for target in arm64:aarch64-linux-gnu:qemu-aarch64 armhf:arm-linux-gnueabihf:qemu-arm; do
   IFS=: read -r arch triplet qemu <<<"$target"
   root=$work/$arch
-  dpkg-deb -x "$dist/libpbq${version%%.*}_${version}_$arch.deb" "$root"
-  dpkg-deb -x "$dist/libpbq-dev_${version}_$arch.deb" "$root"
+  dpkg-deb -x "$dist/$arch/libpbq${version%%.*}_${version}_$arch.deb" "$root"
+  dpkg-deb -x "$dist/$arch/libpbq-dev_${version}_$arch.deb" "$root"
   libdir=$root/usr/lib/$triplet
   $triplet-gcc -Wall -Werror -I"$root/usr/include" "$host" -L"$libdir" -lpbq -o "$work/$arch-shared"
   $triplet-gcc -Wall -Werror -I"$root/usr/include" "$host" "$libdir/libpbq.a" -lstdc++ -lm -lpthread \
@@ -37,7 +38,7 @@ for target in arm64:aarch64-linux-gnu:qemu-aarch64 armhf:arm-linux-gnueabihf:qem
 done
 
 name=pbq-$version-windows-x86_64
-python3 -m zipfile -e "$dist/$name.zip" "$work"
+python3 -m zipfile -e "$dist/windows/$name.zip" "$work"
 zip=$work/$name
 x86_64-w64-mingw32-gcc-posix -Wall -Werror -I"$zip/include" "$host" -L"$zip/lib" -lpbq -o "$zip/bin/consumer.exe"
 export WINEPREFIX=${WINEPREFIX:-$PWD/build/platform/wine} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
