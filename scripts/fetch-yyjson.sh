@@ -17,6 +17,11 @@ sha256=ae6fde69a193e10afab426ef13f113d6903446405f9db9ee98bfb572bd6c961a
 
 work=$top/build/yyjson-fetch
 mkdir -p "$work/lists/partial" "$work/cache/archives/partial"
+# One fetch at a time (`make -j test` sets up several jobs at once): the others wait,
+# then find the source there.
+exec 9>"$work/lock"
+flock 9
+[ -f "$dest/src/yyjson.c" ] && [ -f "$dest/src/yyjson.h" ] && exit 0
 if [ ! -f "$work/$tarball" ]; then
   uri=$("$top/scripts/install-deps.sh" --debian-uri)
   echo "deb-src $uri trixie main" > "$work/sources.list"

@@ -38,8 +38,8 @@ trap 'rm -rf "$unpacked"' EXIT
 for deb in "${debs[@]}"; do dpkg-deb -x "$deb" "$unpacked"; done
 so=$(echo "$unpacked"/usr/lib/*/libpbq.so.1)
 exported=$(nm -D --defined-only "$so" | awk '{print $3}')
-expected=$(sed -n 's/^PBQ_API [^(]*[ *]\(pbq_[a-z_]*\)(.*/\1/p' "$top/include/pbq.h" | sort)
-if [ "$(sort <<<"$exported")" != "$expected" ] || [ "$(wc -l <<<"$expected")" -ne 26 ]; then
+expected=$(cmake -P "$top/cmake/pbq_header.cmake" exports | LC_ALL=C sort)
+if [ "$(LC_ALL=C sort <<<"$exported")" != "$expected" ]; then
   echo "libpbq.so.1 exports:"; echo "$exported"; echo "pbq.h declares:"; echo "$expected"; exit 1
 fi
 for elf in "$so" "$unpacked"/usr/bin/*; do

@@ -25,7 +25,8 @@ done
 # The package's own copies.
 mapped=$(node -e "require('pbq'); process.stdout.write(require('fs').readFileSync('/proc/self/maps', 'utf8'))" |
   grep -oE '/[^ ]*/(libpbq[^ ]*|pbq\.node)' | sort -u)
-native=$PWD/node_modules/pbq/prebuilds/linux-x64
+# The folder is named as Node names this platform (dist-node.sh does the same).
+native=$PWD/node_modules/pbq/prebuilds/$(node -p 'process.platform + "-" + process.arch')
 [ "$mapped" = "$native/libpbq.so.1"$'\n'"$native/pbq.node" ] || { echo "node mapped: $mapped" >&2; exit 1; }
 [ -f node_modules/pbq/index.d.ts ] || { echo "the package has no TypeScript declarations" >&2; exit 1; }
 ./check-elf.sh "$native/pbq.node" "$native/libpbq.so.1"

@@ -9,6 +9,8 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -437,6 +439,65 @@ TEST_F(Player, PlaysAFolderAndAPlaylist) {
   EXPECT_TRUE(in_order(playlist.output, {"skipped", "nowhere.wav", "file not found", "play #0 Opening \\u001b[31mRed (0:01)",
                                          "play #1 Tone 1 (440 Hz) - pbq test signal", "stop: the queue is over"}));
   EXPECT_EQ(playlist.output.find('\x1b'), std::string::npos) << "a control character reached the terminal";
+}
+
+// The desktop entry offers pbq-play every audio type below; each of their endings is
+// taken as audio in a folder, and a file named on its own is told apart by its content,
+// whatever its name: audio by its start, never read whole as a JSON list.
+TEST_F(Player, TakesTheAudioTypesTheDesktopEntryClaims) {
+  const std::map<std::string, std::vector<std::string>> endings_of = {
+      {"audio/mpeg", {"mp3", "mpga"}}, {"audio/mp2", {"mp2"}},           {"audio/flac", {"flac"}},
+      {"audio/x-flac", {"flac"}},      {"audio/ogg", {"ogg", "oga"}},    {"audio/x-vorbis+ogg", {"ogg", "oga"}},
+      {"audio/opus", {"opus"}},        {"audio/x-opus+ogg", {"opus"}},   {"audio/x-speex", {"spx"}},
+      {"audio/wav", {"wav"}},          {"audio/x-wav", {"wav"}},         {"audio/vnd.wave", {"wav"}},
+      {"audio/mp4", {"m4a", "f4a"}},   {"audio/x-m4a", {"m4a"}},         {"audio/x-m4b", {"m4b"}},
+      {"audio/aac", {"aac", "adts"}},  {"audio/x-aiff", {"aif", "aiff"}}, {"audio/x-aifc", {"aifc"}},
+      {"audio/x-ape", {"ape"}},        {"audio/x-wavpack", {"wv", "wvp"}}, {"audio/x-matroska", {"mka"}},
+      {"audio/x-ms-wma", {"wma"}},     {"audio/x-musepack", {"mpc"}},
+  };
+  std::string entry = read_text(PBQ_DESKTOP_ENTRY);
+  size_t at = entry.find("\nMimeType=");
+  ASSERT_NE(at, std::string::npos);
+  std::istringstream types(entry.substr(at + 10, entry.find('\n', at + 1) - at - 10));
+  std::set<std::string> claimed, endings;
+  for (std::string type; std::getline(types, type, ';');) {
+    if (type.starts_with("audio/") && type.find("mpegurl") == std::string::npos) claimed.insert(type);
+  }
+  for (const auto &[type, list] : endings_of) {
+    EXPECT_TRUE(claimed.count(type)) << "the desktop entry does not claim " << type;
+    endings.insert(list.begin(), list.end());
+  }
+  for (const std::string &type : claimed) EXPECT_TRUE(endings_of.count(type)) << "no endings known for " << type;
+
+  // One tone under every ending, in a folder: each of them is found and queued.
+  std::string folder = state_dir_ + "/every";
+  std::string setup = "mkdir " + shell_quoted(folder);
+  for (const std::string &ending : endings) {
+    setup += " && cp " + shell_quoted(*album_dir_ + "/01.wav") + " " + shell_quoted(folder + "/tone." + ending);
+  }
+  ASSERT_EQ(std::system(setup.c_str()), 0);
+  run_result r = run("--sink fake --fresh " + shell_quoted(folder), "queue\nquit\n");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(r.output.find("skipped"), std::string::npos) << r.output;
+  std::string last = "#" + std::to_string(endings.size() - 1) + " ";
+  EXPECT_NE(r.output.find(last), std::string::npos) << r.output;
+
+  // Named on their own: two audiobook chapters and a tone whose name says nothing.
+  std::string tone = *album_dir_ + "/01.wav";
+  std::string copies = "cp " + shell_quoted(tone) + " " + shell_quoted(state_dir_ + "/one.m4b") + " && cp " + shell_quoted(tone) + " " +
+                       shell_quoted(state_dir_ + "/two.mp2") + " && cp " + shell_quoted(tone) + " " + shell_quoted(state_dir_ + "/tone.bin");
+  ASSERT_EQ(std::system(copies.c_str()), 0);
+  run_result named = run("--sink fake --fresh " + shell_quoted(state_dir_ + "/one.m4b") + " " + shell_quoted(state_dir_ + "/two.mp2") +
+                             " " + shell_quoted(state_dir_ + "/tone.bin"),
+                         "queue\nquit\n");
+  EXPECT_EQ(named.status, 0) << named.output;
+  EXPECT_NE(named.output.find("#2 "), std::string::npos) << named.output;
+  EXPECT_EQ(named.output.find("skipped"), std::string::npos) << named.output;
+  // A JSON list still needs no ending, and may have white space before it.
+  run_result list = run("--sink fake --fresh " + shell_quoted(file("list", " \n[{\"streamURL\":\"" + tone + "\"}]")),
+                        "queue\nquit\n");
+  EXPECT_EQ(list.status, 0) << list.output;
+  EXPECT_NE(list.output.find("#0 "), std::string::npos) << list.output;
 }
 
 }  // namespace
