@@ -78,7 +78,7 @@ test=$work/upper/layer/tmp/pbq-test
 mkdir -p "$test/dist" "$test/pbq/bindings"
 chmod 1777 "$work/upper/layer/tmp"
 cp "$work"/debs/libpbq1_*_"$arch".deb "$work"/debs/libpbq-dev_*_"$arch".deb "$test/dist/"
-cp "$top/bindings/behaviours.json" "$test/pbq/bindings/"
+cp "$top/bindings/behaviours.json" "$top/bindings/light-read.json" "$test/pbq/bindings/"
 tar -C "$top/bindings" --exclude=.build --exclude=.swiftpm -cf - swift | tar -C "$test/pbq/bindings" -xf -
 # The page's ```swift block that contains TEXT.
 page_block() {  # TEXT

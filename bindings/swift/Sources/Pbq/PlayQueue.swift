@@ -172,6 +172,13 @@ public final class PlayQueue {
     try JSONDecoder().decode(QueueState.self, from: Data(stateJSON().utf8))
   }
 
+  /// The light read of the state document: its members but "queue" decoded at once, the
+  /// queue's entries on demand (see `QueueView`).
+  public func view() throws -> QueueView {
+    guard let text = pbq_state_json(handle) else { throw PbqError("out of memory") }
+    return try QueueView(taking: text)
+  }
+
   /// The resume document to store when the app goes to the background, with the seconds
   /// played of the current track.
   public func exportResume(position: Double) throws -> String {

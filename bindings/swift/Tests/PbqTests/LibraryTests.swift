@@ -135,6 +135,7 @@ final class LibraryTests: XCTestCase {
       try q.setTracks(album, startIndex: 3, seed: 9)
       _ = try q.stateJSON()
       _ = try q.state()
+      _ = try q.view().entries(in: 2..<6)
       try q.playNext(Track(streamURL: "x.m4a", title: "X"))
       try q.setShuffle(true, seed: 1)
       let resume = try q.exportResume(position: 10)
