@@ -26,6 +26,18 @@ mkdir -p "$cache/archives/partial"
 work=$(mktemp -d /var/tmp/pbq-swift.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
+# The page's ```swift block that contains TEXT.
+page_block() {  # TEXT
+  awk -v text="$1" '
+    !inside && $0 == "```swift" { inside = 1; block = ""; next }
+    inside && $0 == "```" { inside = 0; if (index(block, text)) { printf "%s", block; found = 1; exit } next }
+    inside { block = block $0 "\n" }
+    END { exit !found }' "$top/docs/swift.md" || { echo "docs/swift.md has no swift block with '$1'"; exit 1; }
+}
+page_block 'let album' >"$work/quickstart.swift"
+diff -u "$top/bindings/swift/Examples/QuickStart/main.swift" "$work/quickstart.swift" ||
+  { echo "the quick start of docs/swift.md is not bindings/swift/Examples/QuickStart/main.swift"; exit 1; }
+
 # libpbq1 and libpbq-dev from the build, as `make dist` packs them.
 "$top/scripts/dist-debs.sh" "$build" "$work/debs" >/dev/null
 arch=$(dpkg --print-architecture)
@@ -80,17 +92,6 @@ chmod 1777 "$work/upper/layer/tmp"
 cp "$work"/debs/libpbq1_*_"$arch".deb "$work"/debs/libpbq-dev_*_"$arch".deb "$test/dist/"
 cp "$top/bindings/behaviours.json" "$top/bindings/light-read.json" "$test/pbq/bindings/"
 tar -C "$top/bindings" --exclude=.build --exclude=.swiftpm -cf - swift | tar -C "$test/pbq/bindings" -xf -
-# The page's ```swift block that contains TEXT.
-page_block() {  # TEXT
-  awk -v text="$1" '
-    !inside && $0 == "```swift" { inside = 1; block = ""; next }
-    inside && $0 == "```" { inside = 0; if (index(block, text)) { printf "%s", block; found = 1; exit } next }
-    inside { block = block $0 "\n" }
-    END { exit !found }' "$top/docs/swift.md" || { echo "docs/swift.md has no swift block with '$1'"; exit 1; }
-}
-page_block 'let album' >"$work/quickstart.swift"
-diff -u "$top/bindings/swift/Examples/QuickStart/main.swift" "$work/quickstart.swift" ||
-  { echo "the quick start of docs/swift.md is not bindings/swift/Examples/QuickStart/main.swift"; exit 1; }
 mkdir -p "$test/quickstart/Sources/QuickStart"
 cp "$work/quickstart.swift" "$test/quickstart/Sources/QuickStart/main.swift"
 page_block 'swift-tools-version' >"$test/quickstart/Package.swift"
