@@ -40,25 +40,37 @@ run: deps-run
 	@cmake --build build/cli -j $(JOBS) --target pbq_cli
 	@./build/cli/cli/pbq --script examples/session.pbq
 
-# Every artifact in dist/, from one Release build with yyjson compiled in (build/dist): the
-# Debian packages libpbq1, libpbq-dev and pbq-tools, then the wheel, the npm package and the
-# jar, the WebAssembly and the other platforms' artifacts, each made by its script when the
-# checkout has it.
-.PHONY: dist deps-dist test-dist-debs
+# Every artifact in dist/, each made once: from one Release build with yyjson compiled in
+# (build/dist) the Debian packages libpbq1, libpbq-dev and pbq-tools, and the wheel, the
+# npm package and the jar; the WebAssembly package from build/wasm; the other platforms'
+# packages and zip from their one build each (build/platform/<target>, which
+# test-platforms tests). Each part is a target of its own, so that `make -j` runs them
+# side by side and `make test` makes none twice; a part's script that is missing fails.
+.PHONY: dist deps-dist dist-build dist-debs dist-web dist-platforms platform-builds test-dist-debs
 deps-dist:
 	@./scripts/install-deps.sh dist
 
 # The one Release build of the library and the tools that every artifact comes from.
-.PHONY: dist-build
 dist-build: deps-dist
 	@cmake -S . -B build/dist -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DPBQ_YYJSON_FROM_SOURCE=ON \
 	  -DPBQ_BUILD_TESTS=OFF -DPBQ_BUILD_EXAMPLES=OFF -DPBQ_BUILD_CLI=ON -DPBQ_BUILD_PLAYER=ON -DPBQ_WERROR=ON >/dev/null
 	@cmake --build build/dist -j $(JOBS)
 
-dist: dist-build
+dist: dist-debs dist-bindings dist-web dist-platforms
+
+dist-debs: dist-build
 	@./scripts/dist-debs.sh build/dist dist
-	@for s in python node java; do [ ! -f scripts/dist-$$s.sh ] || bash scripts/dist-$$s.sh build/dist dist || exit 1; done
-	@for s in web platforms; do [ ! -f scripts/dist-$$s.sh ] || bash scripts/dist-$$s.sh dist || exit 1; done
+
+dist-web: wasm
+	@./scripts/dist-web.sh dist
+
+# arm64, armhf and 64-bit Windows: one build each, with its tests, for dist and for
+# test-platforms alike.
+platform-builds: deps-dist
+	@./scripts/platform-builds.sh $(JOBS)
+
+dist-platforms: platform-builds
+	@./scripts/dist-platforms.sh dist
 
 # The Debian packages of dist/ installed with apt into a Debian 12 root that has only Debian
 # 12's archive, and built against there; a host with another yyjson beside pbq's.
@@ -138,7 +150,7 @@ test-release-builds: deps
 # The library and its tests cross-built for arm64 and armhf Linux (run under qemu) and
 # 64-bit Windows (run under wine), each in build/platform/<target>, with the same
 # random programs as this machine's build, byte for byte.
-test-platforms: deps
+test-platforms: deps platform-builds
 	@scripts/test-platforms.sh $(JOBS)
 
 test: test-release test-asan test-tsan test-valgrind test-fuzz coverage test-release-builds test-bindings test-install-bindings test-web test-platforms test-dist-debs test-swift docs test-docs
@@ -203,17 +215,15 @@ wasm: deps-web
 	@$(WASM_ENV) cmake --build build/wasm/cmake -j $(JOBS)
 
 # The web package under Node, then in headless Chromium (Debian's, driven by
-# puppeteer-core as web/package-lock.json pins it).
-test-web: wasm build/web-album/album.json web/node_modules/.package-lock.json
-	@cmake --preset release >/dev/null && cmake --build --preset release -j $(JOBS) --target pbq_example
+# puppeteer-core as web/package-lock.json pins it), and as a user installs it from dist/.
+# The native example it compares with comes from the release build (build).
+test-web: wasm build build/web-album/album.json web/node_modules/.package-lock.json dist-web
 	@node --test bindings/web/test/*.test.mjs
 	@node --test web/test/*.test.mjs
-	@scripts/dist-web.sh build/wasm/dist >/dev/null
 
 # The web package's size and speed at 100,000 tracks against the native library, in one run.
 .PHONY: bench-web
-bench-web: wasm
-	@cmake --preset release >/dev/null && cmake --build --preset release -j $(JOBS) --target pbq
+bench-web: wasm build
 	@cc -O2 -std=c99 -Wall -Wextra -Iinclude bindings/web/bench/native.c -Lbuild/release -lpbq \
 	  -Wl,-rpath,$(CURDIR)/build/release -o build/wasm/pbq_web_bench_native
 	@node bindings/web/bench/bench.mjs build/wasm/pbq_web_bench_native

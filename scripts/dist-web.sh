@@ -12,7 +12,10 @@ rm -f "$1"/pbq-web-*.tgz   # an older layout's, which `npm install ./dist/pbq-*.
 mkdir -p "$1/web"
 dist=$(cd "$1/web" && pwd)
 
-make -C "$top" --no-print-directory wasm >&2
+if [ ! -f "$top/build/wasm/package/package.json" ]; then
+  echo "dist-web: no web package in build/wasm/package: make wasm builds it" >&2
+  exit 1
+fi
 tarball=$(cd "$top/build/wasm/package" && npm pack --silent --pack-destination "$dist")
 echo "$dist/$tarball"
 

@@ -69,6 +69,11 @@ if [ "${1:-}" = --debian-uri ]; then
   exit
 fi
 
+# One install at a time on this machine: `make -j test` starts the jobs' profiles together,
+# and apt's package lists have a lock that apt-get update does not wait for.
+exec 9>"${TMPDIR:-/tmp}/pbq-install-deps.lock"
+flock 9
+
 # What each job needs, from Debian 12:
 #   run    the CLI (make run): compiler, CMake, make, pkg-config, xxhash's header, and yyjson's
 #          source fetched into build/ and built in; nothing in apt's configuration changes.
@@ -99,8 +104,9 @@ docs_packages=(doxygen python3)
 dist_packages=("${run_packages[@]}" "${player_packages[@]}" dpkg-dev file xz-utils
                python3 python3-pip python3-setuptools python3-wheel python3-venv openjdk-17-jdk-headless)
 # Cross compilers for arm64, armhf and 64-bit Windows (with POSIX threads): the other
-# platforms' packages and zip (scripts/dist-platforms.sh).
-cross_packages=(g++-aarch64-linux-gnu g++-arm-linux-gnueabihf g++-mingw-w64-x86-64-posix)
+# platforms' packages and zip, from their one build each with its tests (GoogleTest's
+# sources, libgtest-dev, built for each target): scripts/platform-builds.sh.
+cross_packages=(g++-aarch64-linux-gnu g++-arm-linux-gnueabihf g++-mingw-w64-x86-64-posix libgtest-dev)
 dist_packages+=("${cross_packages[@]}")
 test_packages=("${dist_packages[@]}" "${docs_packages[@]}" clang libgtest-dev libgmock-dev libbenchmark-dev
                valgrind libclang-rt-14-dev binutils gcovr lintian)
@@ -109,7 +115,9 @@ test_packages=("${dist_packages[@]}" "${docs_packages[@]}" clang libgtest-dev li
 test_packages+=(debootstrap)
 # `make test-platforms`: the cross compilers, qemu-user and wine to run what they build,
 # GoogleTest's sources (libgtest-dev) to build it for each target.
-platform_packages=(g++ cmake make libxxhash-dev "${cross_packages[@]}" qemu-user wine64 wine libgtest-dev)
+# The Windows zip's pbq.def made into pbq.lib and a host linked the MSVC way:
+# llvm-dlltool and lld-link (llvm, lld), clang for the MSVC target.
+platform_packages=(g++ cmake make libxxhash-dev "${cross_packages[@]}" qemu-user wine64 wine clang llvm lld)
 test_packages+=("${platform_packages[@]}")
 # The language bindings' tests: pytest, JUnit (and gson, which reads the shared
 # behaviour table in the Java tests).
