@@ -184,10 +184,10 @@ test-install-bindings: dist-bindings
 	@for language in python node java; do tests/install/$$language.sh dist || exit 1; done
 
 # The Swift package (bindings/swift), built and tested with Debian 13's Swift in a Debian 13
-# root, against libpbq1 and libpbq-dev packed from the library of `make dist` (build/dist).
+# root, against the libpbq1 and libpbq-dev packages of dist/.
 .PHONY: test-swift
-test-swift: deps dist-build
-	@tests/install/swift.sh build/dist
+test-swift: deps dist-debs
+	@tests/install/swift.sh dist
 
 # Each binding's per-call overhead against the C call (navigation, the state document).
 bench-bindings: test-bindings

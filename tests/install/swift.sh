@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Swift package (bindings/swift) as a Swift developer on Debian 13 gets it: in a throwaway
 # root that has only Debian 13's archive, its Swift toolchain (swiftlang) and the libpbq1 and
-# libpbq-dev packages made from BUILD_DIR (the Release build of `make dist`, yyjson inside),
+# libpbq-dev packages of DIST_DIR (`make dist-debs`: the Release build, yyjson inside),
 # installed with apt. There `swift build` and `swift test` run on a copy of the package and the
 # behaviour table, the commands of docs/swift.md run as typed, its quick start runs again as a
 # package of its own that depends on ours, its actor compiles in Swift 6 and a queue used
@@ -13,10 +13,10 @@
 # apt's archive of what that pulled in. The first run downloads about 510 MB and takes about
 # 5 minutes more; the root takes about 3.3 GB. Each run lays a scratch layer over the cached
 # root (overlayfs), so the root itself never changes and nothing is copied.
-#   tests/install/swift.sh BUILD_DIR
+#   tests/install/swift.sh DIST_DIR
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
-build=$(cd "$1" && pwd)
+dist=$(cd "$1" && pwd)
 cache=${PBQ_DEBIAN13_CACHE:-/var/cache/pbq/debian13}
 apt_lock=(-o DPkg::Lock::Timeout=900)
 # Debian 13 packages Swift 6.0; another release line is a change to review, not to take silently.
@@ -38,9 +38,11 @@ page_block 'let album' >"$work/quickstart.swift"
 diff -u "$top/bindings/swift/Examples/QuickStart/main.swift" "$work/quickstart.swift" ||
   { echo "the quick start of docs/swift.md is not bindings/swift/Examples/QuickStart/main.swift"; exit 1; }
 
-# libpbq1 and libpbq-dev from the build, as `make dist` packs them.
-"$top/scripts/dist-debs.sh" "$build" "$work/debs" >/dev/null
+# This machine's libpbq1 and libpbq-dev: dist/ may hold other architectures' packages too.
 arch=$(dpkg --print-architecture)
+shopt -s nullglob
+debs=("$dist"/libpbq1_*_"$arch".deb "$dist"/libpbq-dev_*_"$arch".deb)
+[ ${#debs[@]} -eq 2 ] || { echo "expected libpbq1 and libpbq-dev for $arch in $dist, found: $(ls "$dist")"; exit 1; }
 
 # A command in ROOT (with /proc and the cached apt archive mounted), or, given an upper
 # directory, in a scratch layer over ROOT. A private mount namespace: nothing stays mounted.
@@ -89,7 +91,7 @@ fi
 test=$work/upper/layer/tmp/pbq-test
 mkdir -p "$test/dist" "$test/pbq/bindings"
 chmod 1777 "$work/upper/layer/tmp"
-cp "$work"/debs/libpbq1_*_"$arch".deb "$work"/debs/libpbq-dev_*_"$arch".deb "$test/dist/"
+cp "${debs[@]}" "$test/dist/"
 cp "$top/bindings/behaviours.json" "$top/bindings/light-read.json" "$test/pbq/bindings/"
 tar -C "$top/bindings" --exclude=.build --exclude=.swiftpm -cf - swift | tar -C "$test/pbq/bindings" -xf -
 mkdir -p "$test/quickstart/Sources/QuickStart"
