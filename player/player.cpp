@@ -38,12 +38,6 @@ player::~player() {
 
 void player::say(const std::string &line) { out_ << line << "\n" << std::flush; }
 
-std::optional<cli::queue_state> player::state() {
-  pbq::result<std::string> doc = session_.queue().state_json();
-  if (!doc) return std::nullopt;
-  return cli::read_state(doc.value());
-}
-
 // ---- Hooks the session calls ---------------------------------------------------
 
 // Acted on once the command is over, so that its report comes first and the
@@ -132,8 +126,8 @@ bool player::load(const options &opt) {
     exit_status_ = k_exit_tracks;
     return false;
   }
-  std::optional<cli::queue_state> s = state();
-  if (!s || s->queue.empty()) {
+  cli::state_text &s = session_.read();
+  if (!s.ok() || s.head().count == 0) {
     std::fprintf(stderr, "pbq-play: %s holds no track with an address\n", opt.tracks_path.c_str());
     exit_status_ = k_exit_tracks;
     return false;
@@ -226,10 +220,9 @@ void player::on_error(GstMessage *message) {
   if (std::optional<follow_up> queued = engine_.take_queued()) track_ended(std::move(queued));
   engine_.stop();
   state_ = playback::stopped;
-  std::optional<cli::queue_state> s = state();
-  const cli::track_info *track = s ? cli::current_track(*s) : nullptr;
-  say("cannot play #" + std::to_string(s ? s->current : -1) + " " + (track ? cli::describe(*track) : "?") + ": " +
-      reason + "; skipping");
+  const cli::queue_head &head = session_.read().head();
+  say("cannot play #" + std::to_string(head.current) + " " +
+      (head.current_track ? cli::describe(*head.current_track) : "?") + ": " + reason + "; skipping");
   if (skip_unplayable()) start_current(0.0);
   after_change();
   out_ << std::flush;
@@ -258,18 +251,18 @@ void player::perform_pending() {
     switch (what) {
       case pbq::action::play:
       case pbq::action::restart: {
-        std::optional<cli::queue_state> s = state();
-        const cli::track_info *track = s ? cli::current_track(*s) : nullptr;
-        if (switched_ && track != nullptr && switched_->index == s->current && switched_->url == track->url) {
+        const cli::queue_head &head = session_.read().head();
+        const std::optional<cli::track_info> &track = head.current_track;
+        if (switched_ && track && switched_->index == head.current && switched_->url == track->url) {
           // Already playing: the queue agrees with what was queued before the end.
-          say("  (no gap: #" + std::to_string(s->current) + " was queued before the end)");
+          say("  (no gap: #" + std::to_string(head.current) + " was queued before the end)");
           state_ = playback::playing;
           finished_ = false;
           break;
         }
         if (switched_) {
           say("  (#" + std::to_string(switched_->index) + " was queued before the end, but the queue now plays #" +
-              std::to_string(s ? s->current : -1) + ": switching)");
+              std::to_string(head.current) + ": switching)");
         }
         start_current(start);
         break;
@@ -284,9 +277,9 @@ void player::perform_pending() {
 // opened is skipped with the reason, as many times as it takes.
 void player::start_current(double start_seconds) {
   while (true) {
-    std::optional<cli::queue_state> s = state();
-    const cli::track_info *track = s ? cli::current_track(*s) : nullptr;
-    if (track == nullptr) return stop(false);
+    const cli::queue_head &head = session_.read().head();
+    const std::optional<cli::track_info> &track = head.current_track;
+    if (!track) return stop(false);
     media m = locate(track->url, base_dir_);
     if (m.problem.empty()) {
       engine_.play(m.uri, start_seconds);
@@ -294,7 +287,8 @@ void player::start_current(double start_seconds) {
       finished_ = false;
       return;
     }
-    say("cannot play #" + std::to_string(s->current) + " " + cli::describe(*track) + ": " + m.problem + "; skipping");
+    say("cannot play #" + std::to_string(head.current) + " " + cli::describe(*track) + ": " + m.problem +
+        "; skipping");
     if (!skip_unplayable()) return;
     start_seconds = 0.0;
   }
@@ -302,9 +296,9 @@ void player::start_current(double start_seconds) {
 
 // Moves past an entry that cannot be played; false when playback stops instead.
 bool player::skip_unplayable() {
-  std::optional<cli::queue_state> s = state();
+  uint64_t count = session_.read().head().count;
   unplayable_in_a_row_++;
-  if (!s || unplayable_in_a_row_ >= static_cast<int64_t>(s->queue.size())) {
+  if (unplayable_in_a_row_ >= static_cast<int64_t>(count)) {
     say("stop: nothing left in the queue can be played");
     unplayable_in_a_row_ = 0;
     stop(false);
@@ -334,20 +328,20 @@ void player::stop(bool queue_over) {
 // After anything that may have changed the queue: what follows the current entry
 // (for gapless playback) and the rate.
 void player::after_change() {
-  std::optional<cli::queue_state> s = state();
-  if (!s) return;
+  cli::state_text &s = session_.read();
+  if (!s.ok()) return;
   if (state_ == playback::playing) held_by_bus_ = false;
-  if (s->rate != applied_rate_) {
-    applied_rate_ = s->rate;
-    engine_.set_rate(s->rate);
+  if (s.head().rate != applied_rate_) {
+    applied_rate_ = s.head().rate;
+    engine_.set_rate(applied_rate_);
   }
   std::optional<follow_up> next;
-  if (std::optional<int64_t> index = entry_after_end(*s)) {
-    const cli::track_info &track = s->queue[static_cast<size_t>(*index)];
-    media m = locate(track.url, base_dir_);
+  std::optional<int64_t> index = entry_after_end(s.head());
+  if (std::optional<cli::track_info> track = index ? s.entry(*index) : std::nullopt) {
+    media m = locate(track->url, base_dir_);
     // A file that cannot be opened is not queued: the end of the stream then
     // comes first, and the skipping says why.
-    if (m.problem.empty()) next = follow_up{*index, track.url, m.uri};
+    if (m.problem.empty()) next = follow_up{*index, track->url, m.uri};
   }
   engine_.set_follow_up(std::move(next));
   bus_.refresh();
@@ -378,7 +372,7 @@ void player::tick() {
   if (quitting_) return;
   int64_t at = now();
   // The timed sleep runs on the monotonic clock, whatever plays.
-  if (session_.queue().check_sleep_timer(at) == 0) {
+  if (session_.poll_sleep_timer(at) == 0) {
     if (state_ == playback::playing) {
       engine_.pause();
       state_ = playback::paused;
