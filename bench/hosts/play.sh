@@ -6,7 +6,7 @@
 # the release preset's build with the player), BENCH_NEXTS (the nexts timed per
 # run; by default more for short queues).
 # A typed command's cost is the time of a run with the nexts less that of the same
-# run without them (launch, load and quit cancel out); the better of two runs each.
+# run without them (launch, load and quit cancel out); the best of three runs each.
 set -euo pipefail
 sizes=${BENCH_SIZES:-10 100000 1000000}
 release=${PBQ_RELEASE:-build/release}
@@ -34,10 +34,11 @@ run_once() {
   end=$(now_ns)
   echo $(((end - start) / 1000))  # microseconds
 }
-best_of_two() {
-  local a b
-  a=$(run_once "$@"); b=$(run_once "$@")
-  echo $((a < b ? a : b))
+best_of_three() {
+  local a b c
+  a=$(run_once "$@"); b=$(run_once "$@"); c=$(run_once "$@")
+  a=$((a < b ? a : b))
+  echo $((a < c ? a : c))
 }
 
 declare -A next_ms unit_ms
@@ -46,8 +47,8 @@ for n in $sizes; do
   python3 "$here/tone_list.py" list "$work/album" "$n" "$list"
   nexts=${BENCH_NEXTS:-$((n <= 10000 ? 200 : n <= 100000 ? 20 : 10))}
   unit=$(python3 "$here/tone_list.py" unit "$library" "$list")
-  base=$(best_of_two "$list" 0)
-  with=$(best_of_two "$list" "$nexts")
+  base=$(best_of_three "$list" 0)
+  with=$(best_of_three "$list" "$nexts")
   per=$(awk -v a="$with" -v b="$base" -v k="$nexts" 'BEGIN { d = (a - b) / k / 1000; printf "%.3f", d < 0 ? 0 : d }')
   unit_ms[$n]=$(awk -v u="$unit" 'BEGIN { printf "%.6f", u * 1000 }')
   next_ms[$n]=$per

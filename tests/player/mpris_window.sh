@@ -132,9 +132,6 @@ check "the entry that was after it follows" "entry 651" "$(title_of "/org/pbq/Tr
 send org.mpris.MediaPlayer2.TrackList.AddTrack string:"file://$work/album/03.wav" \
   objpath:"/org/pbq/Track/$gen4/610" boolean:true >/dev/null
 check "AddTrack with SetAsCurrent plays it" 611 "$(current_index)"
-gen5=$(current_id | cut -d/ -f5)
-send org.mpris.MediaPlayer2.TrackList.AddTrack string:"" objpath:"/org/pbq/Track/$gen5/620" boolean:true >/dev/null
-check "a failed add does not go on to play" 611 "$(current_index)"
 send org.mpris.MediaPlayer2.TrackList.AddTrack string:"file://$work/album/01.wav" \
   objpath:"/org/pbq/Track/$gen/620" boolean:true >/dev/null
 check "AddTrack after an old id adds nothing" 611 "$(current_index)"
@@ -146,6 +143,15 @@ tracks >"$work/ids"
 gen6=$(head -1 "$work/ids" | cut -d/ -f5)
 check "the window at the end of the queue" "/org/pbq/Track/$gen6/1500" "$(head -1 "$work/ids")"
 check "ends with the last entry" "/org/pbq/Track/$gen6/2499" "$(tail -1 "$work/ids")"
+
+# A failed add (an empty address) stops the call: nothing is moved or played, both
+# when the track would follow the current entry and when it would go last.
+typed "jump 2400"
+send org.mpris.MediaPlayer2.TrackList.AddTrack string:"" objpath:"/org/pbq/Track/$gen6/2400" boolean:true >/dev/null
+check "a failed add after the current entry does not go on to play" 2400 "$(current_index)"
+send org.mpris.MediaPlayer2.TrackList.AddTrack string:"" objpath:"/org/pbq/Track/$gen6/2499" boolean:true >/dev/null
+check "a failed add at the end does not go on to play" 2400 "$(current_index)"
+check "the window is as it was" "/org/pbq/Track/$gen6/2400" "$(current_id)"
 
 echo quit >&3
 status=0
