@@ -6,8 +6,10 @@
 
 #include <glib.h>
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -15,6 +17,7 @@
 
 #include "engine.h"
 #include "mpris.h"
+#include "scan.h"
 #include "session.h"
 
 namespace player {
@@ -76,6 +79,15 @@ class player final : public cli::engine_hooks, public bus_host {
   bool load(const options &opt);
   void restore_or_start(int32_t start_index);
 
+  // The scan of folders, playlists and files (player_scan.cpp): what it found is
+  // appended to the queue in listing order, and the first entry starts at once.
+  void start_scan(const options &opt);
+  static gboolean on_scan_ready(gpointer self);
+  void take_scanned();
+  bool first_start();
+  void scan_finished();
+  bool scanning() const { return scan_ != nullptr; }
+
   // Engine events, from the bus watch.
   static gboolean on_bus(GstBus *bus, GstMessage *message, gpointer self);
   void on_end_of_stream();
@@ -99,7 +111,10 @@ class player final : public cli::engine_hooks, public bus_host {
   // What the engine does.
   void perform_pending();
   void start_current(double start_seconds);
+  void skip_later();
+  static gboolean on_skip(gpointer self);
   bool skip_unplayable();
+  void give_up(bool whole_queue);
   void stop(bool queue_over);
   void after_change();
   void check_wait();
@@ -120,7 +135,6 @@ class player final : public cli::engine_hooks, public bus_host {
   int forgiven_ = 0;      // failures of commands meant to fail
 
   std::string base_dir_;     // the track list's folder: relative addresses count from it
-  std::vector<std::string> skipped_;  // the sources' entries left out, and why
   std::string resume_path_;  // empty: resume is not kept
   bool resume_error_said_ = false;
   bool finished_ = false;    // the queue played to its end: nothing to resume
@@ -130,6 +144,23 @@ class player final : public cli::engine_hooks, public bus_host {
   std::optional<std::pair<pbq::action, double>> pending_;
   std::optional<follow_up> switched_;  // set while the end of a gapless hand-over is told
   int64_t unplayable_in_a_row_ = 0;
+  int64_t unplayable_since_ms_ = 0;    // when the run of failures began
+  int64_t unplayable_from_ = -1;       // the entry it began at
+  guint skip_source_ = 0;              // the next skip, once the loop had its turn
+
+  // The scan and what waits for it.
+  std::unique_ptr<scan> scan_;
+  std::atomic<bool> scan_wake_{false};  // a wake-up is on its way to the loop
+  guint scan_timer_ = 0;
+  int64_t scan_began_ms_ = 0, last_batch_ms_ = 0;
+  size_t scan_entries_ = 0, scan_skipped_ = 0;
+  std::string tracks_path_;
+  std::string scanned_json_;            // the tracks appended so far, as a track list without its "]"
+  bool awaiting_first_start_ = false;   // nothing played yet: the first entry (or the saved one) starts
+  std::optional<std::string> saved_resume_;  // the resume document, until its track is found
+  std::string saved_url_;
+  int32_t start_index_ = 0;
+  bool waiting_for_scan_ = false;       // played to the end of what was found so far
   double applied_rate_ = 1.0;
   int64_t ends_seen_ = 0;
   int64_t last_save_ms_ = 0;
