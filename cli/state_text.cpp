@@ -7,6 +7,7 @@
 
 #include <yyjson.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace cli {
@@ -150,9 +151,15 @@ void state_text::read_head() {
 
 std::optional<std::string_view> state_text::entry_text(int64_t index) {
   if (queue_ == nullptr || index < 0) return std::nullopt;
-  if (cursor_ == nullptr || index < cursor_index_) {
+  if (cursor_ == nullptr) {
     cursor_ = skip_blanks(queue_);
     cursor_index_ = 0;
+    checkpoints_.assign(1, cursor_);
+  }
+  if (index < cursor_index_) {
+    auto checkpoint = std::min(static_cast<size_t>(index / k_checkpoint_every), checkpoints_.size() - 1);
+    cursor_ = checkpoints_[checkpoint];
+    cursor_index_ = static_cast<int64_t>(checkpoint) * k_checkpoint_every;
   }
   while (cursor_index_ < index) {
     if (*cursor_ == ']' || *cursor_ == '\0') return std::nullopt;
@@ -162,6 +169,10 @@ std::optional<std::string_view> state_text::entry_text(int64_t index) {
     if (*end == ',') end = skip_blanks(end + 1);
     cursor_ = end;
     cursor_index_++;
+    if (cursor_index_ % k_checkpoint_every == 0 &&
+        checkpoints_.size() == static_cast<size_t>(cursor_index_ / k_checkpoint_every)) {
+      checkpoints_.push_back(cursor_);
+    }
   }
   if (*cursor_ == ']' || *cursor_ == '\0') return std::nullopt;
   const char *end = after_value(cursor_);

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "pbq.h"
 
@@ -51,7 +52,7 @@ class state_text {
 
   // The entry at `index` of "queue", read from its own text alone; nothing when the
   // queue holds no such entry. Entries met in increasing order cost one pass over
-  // the text in all; going back starts over from the queue's beginning.
+  // the text in all; going back starts from the last checkpoint passed before it.
   std::optional<track_info> entry(int64_t index);
   // The exact JSON text of that entry.
   std::optional<std::string_view> entry_text(int64_t index);
@@ -71,9 +72,12 @@ class state_text {
   bool ok_ = false;
   queue_head head_;
   const char *queue_ = nullptr;  // just inside the queue's '[', or null without one
-  // Where the last entry asked for starts, so that a window is found in one pass.
+  // Where the last entry asked for starts, so that a window is found in one pass,
+  // and where every k_checkpoint_every-th entry starts, of those passed so far.
+  static constexpr int64_t k_checkpoint_every = 1024;
   int64_t cursor_index_ = 0;
   const char *cursor_ = nullptr;
+  std::vector<const char *> checkpoints_;
 };
 
 // A track object of the documents; empty texts for members that are missing.

@@ -118,6 +118,29 @@ TEST(StateText, MatchesTheFullParseOfWrittenDocuments) {
   }
 }
 
+// Long enough for the checkpoints that going back starts from: every entry, in
+// order and backwards, with titles that look like structure.
+TEST(StateText, GoesBackAndForthInALongQueue) {
+  std::string tracks = "[";
+  for (int i = 0; i < 3000; i++) {
+    tracks.append(i > 0 ? "," : "").append(R"({"streamURL":")").append(std::to_string(i));
+    tracks.append(i % 3 == 0 ? R"(","title":"},{\"x\":[\"]}"})" : R"(.mp3"})");
+  }
+  tracks += "]";
+  pbq::queue q;
+  ASSERT_TRUE(q.set_tracks(tracks, 2500));
+  expect_matches_full_parse(q.state_json().value());
+  cli::state_text s = cli::state_text::of(q.get());
+  for (int64_t i : {2999, 1025, 1024, 1023, 2048, 0, 2047, 3000, 1500}) {
+    SCOPED_TRACE(i);
+    std::optional<cli::track_info> entry = s.entry(i);
+    ASSERT_EQ(entry.has_value(), i < 3000);
+    if (entry) {
+      EXPECT_EQ(entry->url, std::to_string(i) + (i % 3 == 0 ? "" : ".mp3"));
+    }
+  }
+}
+
 TEST(StateText, ReadsTheDocumentOfAQueue) {
   pbq::queue q;
   ASSERT_TRUE(q.set_tracks(k_written[3].tracks, 1));
