@@ -109,26 +109,30 @@ void player::run_command(std::string_view line) {
   bus_.refresh();
 }
 
-void player::bus_command(const std::string &line) {
+bool player::bus_command(const std::string &line) {
   say("mpris> " + cli::printable(line));
   int before = failures();
   run_command(line);
-  forgiven_ += failures() - before;  // the bus's failures are not the script's
+  int failed = failures() - before;
+  forgiven_ += failed;  // the bus's failures are not the script's
   if (line == "pause" || line == "stop") held_by_bus_ = state_ != playback::playing;
   out_ << std::flush;
+  return failed == 0;
 }
 
-bus_view player::bus_look() {
-  bus_view view;
-  view.status = state_ == playback::playing ? "Playing" : state_ == playback::paused ? "Paused" : "Stopped";
-  view.state = state();
-  if (const cli::track_info *track = view.state ? cli::current_track(*view.state) : nullptr) {
-    view.uri = locate(track->url, base_dir_).uri;
-  }
-  view.position = position();
-  view.volume = engine_.volume();
-  return view;
+cli::state_text &player::bus_state() { return session_.read(); }
+
+uint64_t player::bus_state_reads() { return session_.reads(); }
+
+std::string player::bus_uri(const std::string &url) { return locate(url, base_dir_).uri; }
+
+const char *player::bus_status() {
+  return state_ == playback::playing ? "Playing" : state_ == playback::paused ? "Paused" : "Stopped";
 }
+
+double player::bus_position() { return position(); }
+
+double player::bus_volume() { return engine_.volume(); }
 
 void player::bus_set_volume(double volume) { engine_.set_volume(volume); }
 

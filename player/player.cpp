@@ -12,7 +12,6 @@
 
 #include "gapless.h"
 #include "media.h"
-#include "queue_head.h"
 #include "resume_file.h"
 #include "sources.h"
 #include "text.h"
@@ -52,12 +51,6 @@ player::~player() {
 }
 
 void player::say(const std::string &line) { out_ << line << "\n" << std::flush; }
-
-std::optional<cli::queue_state> player::state() {
-  pbq::result<std::string> doc = session_.queue().state_json();
-  if (!doc) return std::nullopt;
-  return cli::read_state(doc.value());
-}
 
 // ---- Hooks the session calls ---------------------------------------------------
 
@@ -158,8 +151,8 @@ bool player::load(const options &opt) {
     exit_status_ = k_exit_tracks;
     return false;
   }
-  std::optional<queue_head> head = read_head(session_.queue());
-  if (!head || head->count == 0) {
+  cli::state_text &s = session_.read();
+  if (!s.ok() || s.head().count == 0) {
     std::fprintf(stderr, "pbq-play: %s holds no track with an address\n", opt.tracks_path.c_str());
     exit_status_ = k_exit_tracks;
     return false;
@@ -252,9 +245,9 @@ void player::on_error(GstMessage *message) {
   if (std::optional<follow_up> queued = engine_.take_queued()) track_ended(std::move(queued));
   engine_.stop();
   state_ = playback::stopped;
-  std::optional<queue_head> head = read_head(session_.queue());
-  say("cannot play #" + std::to_string(head ? head->current : -1) + " " +
-      (head && head->track ? cli::describe(*head->track) : "?") + ": " + cli::printable(reason) + "; skipping");
+  const cli::queue_head &head = session_.read().head();
+  say("cannot play #" + std::to_string(head.current) + " " +
+      (head.current_track ? cli::describe(*head.current_track) : "?") + ": " + cli::printable(reason) + "; skipping");
   skip_later();
   out_ << std::flush;
 }
@@ -282,18 +275,18 @@ void player::perform_pending() {
     switch (what) {
       case pbq::action::play:
       case pbq::action::restart: {
-        std::optional<cli::queue_state> s = state();
-        const cli::track_info *track = s ? cli::current_track(*s) : nullptr;
-        if (switched_ && track != nullptr && switched_->index == s->current && switched_->url == track->url) {
+        const cli::queue_head &head = session_.read().head();
+        const std::optional<cli::track_info> &track = head.current_track;
+        if (switched_ && track && switched_->index == head.current && switched_->url == track->url) {
           // Already playing: the queue agrees with what was queued before the end.
-          say("  (no gap: #" + std::to_string(s->current) + " was queued before the end)");
+          say("  (no gap: #" + std::to_string(head.current) + " was queued before the end)");
           state_ = playback::playing;
           finished_ = false;
           break;
         }
         if (switched_) {
           say("  (#" + std::to_string(switched_->index) + " was queued before the end, but the queue now plays #" +
-              std::to_string(s ? s->current : -1) + ": switching)");
+              std::to_string(head.current) + ": switching)");
         }
         start_current(start);
         break;
@@ -311,9 +304,9 @@ void player::start_current(double start_seconds) {
   if (skip_source_ != 0) g_source_remove(skip_source_);  // whatever was to be tried next, this comes instead
   skip_source_ = 0;
   awaiting_first_start_ = false;
-  std::optional<queue_head> head = read_head(session_.queue());
-  if (!head || !head->track) return stop(false);
-  media m = locate(head->track->url, base_dir_);
+  const cli::queue_head &head = session_.read().head();
+  if (!head.current_track) return stop(false);
+  media m = locate(head.current_track->url, base_dir_);
   if (m.problem.empty()) {
     // After a run of skips, the entry that plays is shown once, with the queue.
     if (unplayable_in_a_row_ > 0) session_.report_state(session_.playing("play"));
@@ -322,7 +315,7 @@ void player::start_current(double start_seconds) {
     finished_ = false;
     return;
   }
-  say("cannot play #" + std::to_string(head->current) + " " + cli::describe(*head->track) + ": " +
+  say("cannot play #" + std::to_string(head.current) + " " + cli::describe(*head.current_track) + ": " +
       cli::printable(m.problem) + "; skipping");
   skip_later();
 }
@@ -343,12 +336,12 @@ gboolean player::on_skip(gpointer self) {
 
 // Moves past an entry that cannot be played; false when playback stops instead.
 bool player::skip_unplayable() {
-  std::optional<queue_head> head = read_head(session_.queue());
+  const cli::queue_head &head = session_.read().head();
   if (unplayable_in_a_row_++ == 0) {
     unplayable_since_ms_ = now();
-    unplayable_from_ = head ? head->current : -1;
+    unplayable_from_ = head.current;
   }
-  if (!head || unplayable_in_a_row_ >= static_cast<int64_t>(head->count)) {
+  if (unplayable_in_a_row_ >= static_cast<int64_t>(head.count)) {
     give_up(true);
     return false;
   }
@@ -401,20 +394,20 @@ void player::stop(bool queue_over) {
 // After anything that may have changed the queue: what follows the current entry
 // (for gapless playback) and the rate.
 void player::after_change() {
-  std::optional<cli::queue_state> s = state();
-  if (!s) return;
+  cli::state_text &s = session_.read();
+  if (!s.ok()) return;
   if (state_ == playback::playing) held_by_bus_ = false;
-  if (s->rate != applied_rate_) {
-    applied_rate_ = s->rate;
-    engine_.set_rate(s->rate);
+  if (s.head().rate != applied_rate_) {
+    applied_rate_ = s.head().rate;
+    engine_.set_rate(applied_rate_);
   }
   std::optional<follow_up> next;
-  if (std::optional<int64_t> index = entry_after_end(*s)) {
-    const cli::track_info &track = s->queue[static_cast<size_t>(*index)];
-    media m = locate(track.url, base_dir_);
+  std::optional<int64_t> index = entry_after_end(s.head());
+  if (std::optional<cli::track_info> track = index ? s.entry(*index) : std::nullopt) {
+    media m = locate(track->url, base_dir_);
     // A file that cannot be opened is not queued: the end of the stream then
     // comes first, and the skipping says why.
-    if (m.problem.empty()) next = follow_up{*index, track.url, m.uri};
+    if (m.problem.empty()) next = follow_up{*index, track->url, m.uri};
   }
   engine_.set_follow_up(std::move(next));
   bus_.refresh();
@@ -446,7 +439,7 @@ void player::tick() {
   if (quitting_) return;
   int64_t at = now();
   // The timed sleep runs on the monotonic clock, whatever plays.
-  if (session_.queue().check_sleep_timer(at) == 0) {
+  if (session_.poll_sleep_timer(at) == 0) {
     if (state_ == playback::playing) {
       engine_.pause();
       state_ = playback::paused;

@@ -57,8 +57,13 @@ class player final : public cli::engine_hooks, public bus_host {
   int64_t now() override;
   int64_t clock_rate() override { return 1000; }  // milliseconds
 
-  void bus_command(const std::string &line) override;
-  bus_view bus_look() override;
+  bool bus_command(const std::string &line) override;
+  cli::state_text &bus_state() override;
+  uint64_t bus_state_reads() override;
+  std::string bus_uri(const std::string &url) override;
+  const char *bus_status() override;
+  double bus_position() override;
+  double bus_volume() override;
   void bus_set_volume(double volume) override;
   void bus_quit() override;
 
@@ -117,7 +122,6 @@ class player final : public cli::engine_hooks, public bus_host {
   void save_resume();
   void quit(int status);
   void say(const std::string &line);
-  std::optional<cli::queue_state> state();
 
   std::ostream &out_;
   cli::session session_;

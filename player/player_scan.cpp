@@ -17,7 +17,6 @@
 #include <cstdio>
 
 #include "player.h"
-#include "queue_head.h"
 #include "text.h"
 
 namespace player {
@@ -74,7 +73,7 @@ gboolean player::on_scan_ready(gpointer self) {
 
 void player::take_scanned() {
   std::vector<scanned> batch = scan_->take();
-  std::optional<queue_head> head;
+  std::optional<cli::queue_head> head;  // as the batch found the queue
   int64_t current = -1;
   uint64_t count = 0;
   size_t appended = 0;
@@ -86,8 +85,7 @@ void player::take_scanned() {
       continue;
     }
     if (!head) {
-      head = read_head(session_.queue());
-      if (!head) break;
+      head = session_.read().head();
       current = head->current;
       count = head->count;
     }
@@ -149,8 +147,8 @@ void player::take_scanned() {
 bool player::first_start() {
   if (saved_resume_ && !scan_->finished()) return false;  // the saved track may still come
   saved_resume_.reset();
-  std::optional<queue_head> head = read_head(session_.queue());
-  if (!head || head->count == 0) return false;
+  std::optional<cli::queue_head> head = session_.read().head();
+  if (head->count == 0) return false;
   if (start_index_ > 0 && head->count <= static_cast<uint64_t>(start_index_) && !scan_->finished()) return false;
   awaiting_first_start_ = false;
   if (start_index_ > 0 && !head->shuffled) {
