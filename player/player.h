@@ -74,6 +74,7 @@ class player final : public cli::engine_hooks, public bus_host {
   struct wait_for {
     std::optional<double> position;
     int64_t ends = 0;
+    bool read = false;  // until the sources are read
   };
 
   bool load(const options &opt);

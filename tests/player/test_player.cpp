@@ -7,9 +7,12 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -342,7 +345,7 @@ TEST_F(Player, ExitStatusSaysWhetherACommandFailed) {
 TEST_F(Player, HelpListsWhatThePlayerTakesOnce) {
   run_result r = run("--sink fake --fresh " + shell_quoted(album()), "help\nquit\n");
   EXPECT_EQ(r.status, 0);
-  const char *commands[] = {"pause", "play", "stop", "seek SECONDS", "status", "until SECONDS", "until ended",
+  const char *commands[] = {"pause", "play", "stop", "seek SECONDS", "status", "until SECONDS", "until ended", "until read",
                             "help", "quit", "next", "prev", "jump N", "repeat", "shuffle", "playnext", "add",
                             "remove", "move", "clear", "rate R", "sleep", "state", "queue", "export", "restore",
                             "load", "selftest"};
@@ -457,6 +460,37 @@ TEST_F(Player, PlaysAFolderWhileReadingIt) {
   EXPECT_EQ(r.output.find("read 2000 entries"), std::string::npos) << "the whole folder was read first\n" << r.output;
 }
 
+// While a folder is still being read: a resumed run waits for its saved track
+// and plays it from its place; shuffle gives each arriving entry a random place
+// among those still to play.
+TEST_F(Player, ResumesAndShufflesWhileReading) {
+  std::string make = shell_quoted(PBQ_MAKE_ALBUM) + " --folder ";
+  ASSERT_EQ(std::system((make + shell_quoted(state_dir_ + "/Long") + " 3 2 >/dev/null").c_str()), 0);
+  std::string folder = shell_quoted(state_dir_ + "/Long");
+  run_result first = run("--sink fake --start 1 " + folder, "until read\nuntil 0.25\nquit\n");
+  ASSERT_EQ(first.status, 0) << first.output;
+  EXPECT_TRUE(in_order(first.output, {"play #1 00002.wav", "> quit"}));
+  run_result second = run("--sink fake " + folder, "until read\nstatus\nquit\n");
+  EXPECT_EQ(second.status, 0) << second.output;
+  EXPECT_TRUE(in_order(second.output, {"resume #1 00002.wav", "playing #1 00002.wav"})) << second.output;
+  EXPECT_EQ(second.output.find("play #0"), std::string::npos) << second.output;
+
+  ASSERT_EQ(std::system((make + shell_quoted(state_dir_ + "/Many") + " 40 >/dev/null").c_str()), 0);
+  run_result shuffled = run("--sink fake --fresh " + shell_quoted(state_dir_ + "/Many"), "shuffle on 5\nuntil read\nqueue\nquit\n");
+  EXPECT_EQ(shuffled.status, 0) << shuffled.output;
+  size_t at = shuffled.output.find("> queue");
+  ASSERT_NE(at, std::string::npos) << shuffled.output;
+  std::vector<std::string> names;
+  for (size_t name = shuffled.output.find(".wav", at); name != std::string::npos; name = shuffled.output.find(".wav", name + 1)) {
+    names.push_back(shuffled.output.substr(name - 5, 5));
+  }
+  ASSERT_EQ(names.size(), 40u) << shuffled.output.substr(at);
+  std::vector<std::string> sorted = names;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_NE(names, sorted) << "arrived in listing order under shuffle";
+  EXPECT_EQ(std::unique(sorted.begin(), sorted.end()) - sorted.begin(), 40) << "each file once";
+}
+
 // Links inside a folder: each directory is walked once whatever leads to it, and
 // never one that holds the folder (the root, or a parent): the walk stays small.
 TEST_F(Player, WalksEachFolderOnceWhateverLinksSay) {
@@ -532,6 +566,65 @@ TEST_F(Player, GivesUpOnAListWhoseFilesAreAllMissing) {
   EXPECT_EQ(few.status, 0);
   EXPECT_TRUE(in_order(few.output, {"cannot play #0", "cannot play #1",
                                     "stop: 2 entries could not be played: nothing left in the queue can be played"}));
+}
+
+// The desktop entry offers pbq-play every audio type below; each of their endings is
+// taken as audio in a folder, and a file named on its own is told apart by its content,
+// whatever its name: audio by its start, never read whole as a JSON list.
+TEST_F(Player, TakesTheAudioTypesTheDesktopEntryClaims) {
+  const std::map<std::string, std::vector<std::string>> endings_of = {
+      {"audio/mpeg", {"mp3", "mpga"}}, {"audio/mp2", {"mp2"}},           {"audio/flac", {"flac"}},
+      {"audio/x-flac", {"flac"}},      {"audio/ogg", {"ogg", "oga"}},    {"audio/x-vorbis+ogg", {"ogg", "oga"}},
+      {"audio/opus", {"opus"}},        {"audio/x-opus+ogg", {"opus"}},   {"audio/x-speex", {"spx"}},
+      {"audio/wav", {"wav"}},          {"audio/x-wav", {"wav"}},         {"audio/vnd.wave", {"wav"}},
+      {"audio/mp4", {"m4a", "f4a"}},   {"audio/x-m4a", {"m4a"}},         {"audio/x-m4b", {"m4b"}},
+      {"audio/aac", {"aac", "adts"}},  {"audio/x-aiff", {"aif", "aiff"}}, {"audio/x-aifc", {"aifc"}},
+      {"audio/x-ape", {"ape"}},        {"audio/x-wavpack", {"wv", "wvp"}}, {"audio/x-matroska", {"mka"}},
+      {"audio/x-ms-wma", {"wma"}},     {"audio/x-musepack", {"mpc"}},
+  };
+  std::string entry = read_text(PBQ_DESKTOP_ENTRY);
+  size_t at = entry.find("\nMimeType=");
+  ASSERT_NE(at, std::string::npos);
+  std::istringstream types(entry.substr(at + 10, entry.find('\n', at + 1) - at - 10));
+  std::set<std::string> claimed, endings;
+  for (std::string type; std::getline(types, type, ';');) {
+    if (type.starts_with("audio/") && type.find("mpegurl") == std::string::npos) claimed.insert(type);
+  }
+  for (const auto &[type, list] : endings_of) {
+    EXPECT_TRUE(claimed.count(type)) << "the desktop entry does not claim " << type;
+    endings.insert(list.begin(), list.end());
+  }
+  for (const std::string &type : claimed) EXPECT_TRUE(endings_of.count(type)) << "no endings known for " << type;
+
+  // One tone under every ending, in a folder: each of them is found and queued.
+  std::string folder = state_dir_ + "/every";
+  std::string setup = "mkdir " + shell_quoted(folder);
+  for (const std::string &ending : endings) {
+    setup += " && cp " + shell_quoted(*album_dir_ + "/01.wav") + " " + shell_quoted(folder + "/tone." + ending);
+  }
+  ASSERT_EQ(std::system(setup.c_str()), 0);
+  run_result r = run("--sink fake --fresh " + shell_quoted(folder), "until read\nqueue\nquit\n");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(r.output.find("skipped"), std::string::npos) << r.output;
+  std::string last = "#" + std::to_string(endings.size() - 1) + " ";
+  EXPECT_NE(r.output.find(last), std::string::npos) << r.output;
+
+  // Named on their own: two audiobook chapters and a tone whose name says nothing.
+  std::string tone = *album_dir_ + "/01.wav";
+  std::string copies = "cp " + shell_quoted(tone) + " " + shell_quoted(state_dir_ + "/one.m4b") + " && cp " + shell_quoted(tone) + " " +
+                       shell_quoted(state_dir_ + "/two.mp2") + " && cp " + shell_quoted(tone) + " " + shell_quoted(state_dir_ + "/tone.bin");
+  ASSERT_EQ(std::system(copies.c_str()), 0);
+  run_result named = run("--sink fake --fresh " + shell_quoted(state_dir_ + "/one.m4b") + " " + shell_quoted(state_dir_ + "/two.mp2") +
+                             " " + shell_quoted(state_dir_ + "/tone.bin"),
+                         "until read\nqueue\nquit\n");
+  EXPECT_EQ(named.status, 0) << named.output;
+  EXPECT_NE(named.output.find("#2 "), std::string::npos) << named.output;
+  EXPECT_EQ(named.output.find("skipped"), std::string::npos) << named.output;
+  // A JSON list still needs no ending, and may have white space before it.
+  run_result list = run("--sink fake --fresh " + shell_quoted(file("list", " \n[{\"streamURL\":\"" + tone + "\"}]")),
+                        "queue\nquit\n");
+  EXPECT_EQ(list.status, 0) << list.output;
+  EXPECT_NE(list.output.find("#0 "), std::string::npos) << list.output;
 }
 
 }  // namespace
