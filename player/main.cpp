@@ -6,6 +6,7 @@
 // read from the input failed (as pbq), 4 no audio output (or a GStreamer
 // installation without what playing needs).
 #include <gst/gst.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <iostream>
@@ -15,6 +16,7 @@
 
 #include "pbq.hpp"
 #include "player.h"
+#include "status_line.h"
 #include "text.h"
 
 namespace {
@@ -126,8 +128,16 @@ int main(int argc, char **argv) {
   if (std::optional<int> stop = parse_options(argc, argv, &opt)) return *stop;
   int status;
   {
+    // On a terminal, how far the reading has got shows on one line, written over.
+    std::optional<player::status_line> line;
+    std::streambuf *terminal = std::cout.rdbuf();
+    if (isatty(STDOUT_FILENO) != 0) std::cout.rdbuf(&line.emplace(terminal));
     player::player p(std::cout, opt.json);
+    p.set_status_line(line ? &*line : nullptr);
     status = p.run(opt);
+    if (line) line->take_down();
+    std::cout << std::flush;
+    std::cout.rdbuf(terminal);
   }
   std::cout << std::flush;
   gst_deinit();

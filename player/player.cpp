@@ -438,6 +438,7 @@ gboolean player::on_signal(gpointer self) {
 
 void player::tick() {
   if (quitting_) return;
+  show_progress();
   int64_t at = now();
   // The timed sleep runs on the monotonic clock, whatever plays.
   if (session_.poll_sleep_timer(at) == 0) {
