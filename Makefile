@@ -1,5 +1,6 @@
-# The two commands of the README: `make run` and `make test`. Each installs what is
-# missing first, so both work on a fresh machine.
+# The two commands of the README: `make run` and `make test`. Each target installs what it
+# is missing first (scripts/install-deps.sh PROFILE: only what it builds), so that each
+# works on a fresh Debian 12 machine.
 JOBS ?= $(shell nproc)
 # No "Entering directory" lines from the builds below.
 MAKEFLAGS += --no-print-directory
@@ -8,44 +9,68 @@ MAKEFLAGS += --no-print-directory
 
 all: build
 
-# Each job installs only what it needs: the CLI (run), the artifacts (dist) or the tests.
+# Each job installs only what it needs: the CLI (run), the player (play), the release build
+# (build), the artifacts (dist), the docs (docs) or the tests (test).
+.PHONY: deps-play deps-build deps-docs
 deps:
 	@./scripts/install-deps.sh test
 
 deps-run:
 	@./scripts/install-deps.sh run
 
-build: deps
+deps-play:
+	@./scripts/install-deps.sh play
+
+deps-build:
+	@./scripts/install-deps.sh build
+
+deps-docs:
+	@./scripts/install-deps.sh docs
+
+build: deps-build
 	@cmake --preset release >/dev/null
 	@cmake --build --preset release -j $(JOBS)
 
 # The main job: the pbq command-line host plays the example session on the bundled album.
-# Installs and builds the host and the library only, in a build of their own.
+# Installs and builds the host and the library only, in a build of their own, with yyjson's
+# source (fetched into build/ by install-deps.sh) built in: apt's configuration is not touched.
 run: deps-run
 	@cmake -S . -B build/cli -DCMAKE_BUILD_TYPE=Release -DPBQ_BUILD_TESTS=OFF -DPBQ_BUILD_EXAMPLES=OFF \
-	  -DPBQ_BUILD_PLAYER=OFF >/dev/null
+	  -DPBQ_BUILD_PLAYER=OFF -DPBQ_YYJSON_FROM_SOURCE=ON >/dev/null
 	@cmake --build build/cli -j $(JOBS) --target pbq_cli
 	@./build/cli/cli/pbq --script examples/session.pbq
 
-# Every artifact in dist/, from one Release build with yyjson compiled in (build/dist): the
-# Debian packages libpbq1, libpbq-dev and pbq-tools, then the wheel, the npm package and the
-# jar, the WebAssembly and the other platforms' artifacts, each made by its script when the
-# checkout has it.
-.PHONY: dist deps-dist test-dist-debs
+# Every artifact in dist/, each made once: from one Release build with yyjson compiled in
+# (build/dist) the Debian packages libpbq1, libpbq-dev and pbq-tools, and the wheel, the
+# npm package and the jar; the WebAssembly package from build/wasm; the other platforms'
+# packages and zip from their one build each (build/platform/<target>, which
+# test-platforms tests). Each part is a target of its own, so that `make -j` runs them
+# side by side and `make test` makes none twice; a part's script that is missing fails.
+.PHONY: dist deps-dist dist-build dist-debs dist-web dist-platforms platform-builds test-dist-debs
 deps-dist:
 	@./scripts/install-deps.sh dist
 
 # The one Release build of the library and the tools that every artifact comes from.
-.PHONY: dist-build
 dist-build: deps-dist
 	@cmake -S . -B build/dist -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DPBQ_YYJSON_FROM_SOURCE=ON \
 	  -DPBQ_BUILD_TESTS=OFF -DPBQ_BUILD_EXAMPLES=OFF -DPBQ_BUILD_CLI=ON -DPBQ_BUILD_PLAYER=ON -DPBQ_WERROR=ON >/dev/null
 	@cmake --build build/dist -j $(JOBS)
 
-dist: dist-build
+dist: dist-debs dist-bindings dist-web dist-platforms
+
+dist-debs: dist-build
 	@./scripts/dist-debs.sh build/dist dist
-	@for s in python node java; do [ ! -f scripts/dist-$$s.sh ] || bash scripts/dist-$$s.sh build/dist dist || exit 1; done
-	@for s in web platforms; do [ ! -f scripts/dist-$$s.sh ] || bash scripts/dist-$$s.sh dist || exit 1; done
+
+dist-web: wasm
+	@./scripts/dist-web.sh dist
+
+# arm64, armhf and 64-bit Windows: one build each, with its tests, for dist and for
+# test-platforms alike.
+platform-builds: deps-dist
+	@./scripts/platform-builds.sh $(JOBS)
+
+dist-platforms: platform-builds
+	@./scripts/dist-platforms.sh dist
 
 # The Debian packages of dist/ installed with apt into a Debian 12 root that has only Debian
 # 12's archive, and built against there; a host with another yyjson beside pbq's.
@@ -60,16 +85,18 @@ package: dist
 # through the system's audio output (SINK=fake plays in silence).
 .PHONY: play
 # Only the player speaks: the configure and build listing goes to build/play.log,
-# shown when something fails.
+# shown when something fails. A build of its own (build/play), yyjson's source built in.
 SINK ?= auto
-play: deps
+play: deps-play
 	@mkdir -p build
-	@{ cmake --preset release && cmake --build --preset release -j $(JOBS) --target pbq_play pbq_make_album; } \
+	@{ cmake -S . -B build/play -DCMAKE_BUILD_TYPE=Release -DPBQ_BUILD_TESTS=OFF -DPBQ_BUILD_EXAMPLES=OFF \
+	     -DPBQ_YYJSON_FROM_SOURCE=ON -DPBQ_INSTALL=OFF && \
+	   cmake --build build/play -j $(JOBS) --target pbq_play pbq_make_album; } \
 	  >build/play.log 2>&1 || { cat build/play.log; exit 1; }
-	@if [ -z "$(TRACKS)" ]; then ./build/release/player/pbq-make-album build/release/demo-album 5 3 >/dev/null; fi
-	@./build/release/player/pbq-play --sink $(SINK) $(if $(TRACKS),$(TRACKS),build/release/demo-album/album.json)
+	@if [ -z "$(TRACKS)" ]; then ./build/play/player/pbq-make-album build/play/demo-album 5 3 >/dev/null; fi
+	@./build/play/player/pbq-play --sink $(SINK) $(if $(TRACKS),$(TRACKS),build/play/demo-album/album.json)
 
-test-release: build
+test-release: deps build
 	@ctest --preset release -j $(JOBS)
 
 test-asan: deps
@@ -84,7 +111,7 @@ test-tsan: deps
 	@ctest --preset tsan -R '^threads$$'
 
 # Every test executable of the release build under valgrind memcheck: no errors, no leaks.
-test-valgrind: build
+test-valgrind: deps build
 	@tests/robustness/valgrind.sh build/release
 
 # The libFuzzer targets (clang, ASan+UBSan), each run for FUZZ_SECONDS.
@@ -123,10 +150,10 @@ test-release-builds: deps
 # The library and its tests cross-built for arm64 and armhf Linux (run under qemu) and
 # 64-bit Windows (run under wine), each in build/platform/<target>, with the same
 # random programs as this machine's build, byte for byte.
-test-platforms: deps
+test-platforms: deps platform-builds
 	@scripts/test-platforms.sh $(JOBS)
 
-test: test-release test-asan test-tsan test-valgrind test-fuzz coverage test-release-builds test-bindings test-install-bindings test-web test-platforms test-dist-debs
+test: test-release test-asan test-tsan test-valgrind test-fuzz coverage test-release-builds test-bindings test-install-bindings test-web test-platforms test-dist-debs docs test-docs
 
 bench: deps
 	@cmake --preset bench >/dev/null
@@ -140,7 +167,7 @@ bench: deps
 	@python3 bench/growth.py build/bench/scale.json
 
 # The Python, Java and Node bindings, built and tested against the release library.
-test-bindings: build bindings/node/node_modules/.package-lock.json
+test-bindings: deps build bindings/node/node_modules/.package-lock.json
 	@cmake -S bindings -B build/bindings -DPBQ_LIBRARY=$(CURDIR)/build/release/libpbq.so.1 >/dev/null
 	@cmake --build build/bindings -j $(JOBS)
 	@ctest --test-dir build/bindings --output-on-failure -j $(JOBS)
@@ -182,17 +209,15 @@ wasm: deps-web
 	@$(WASM_ENV) cmake --build build/wasm/cmake -j $(JOBS)
 
 # The web package under Node, then in headless Chromium (Debian's, driven by
-# puppeteer-core as web/package-lock.json pins it).
-test-web: wasm build/web-album/album.json web/node_modules/.package-lock.json
-	@cmake --preset release >/dev/null && cmake --build --preset release -j $(JOBS) --target pbq_example
+# puppeteer-core as web/package-lock.json pins it), and as a user installs it from dist/.
+# The native example it compares with comes from the release build (build).
+test-web: wasm build build/web-album/album.json web/node_modules/.package-lock.json dist-web
 	@node --test bindings/web/test/*.test.mjs
 	@node --test web/test/*.test.mjs
-	@scripts/dist-web.sh build/wasm/dist >/dev/null
 
 # The web package's size and speed at 100,000 tracks against the native library, in one run.
 .PHONY: bench-web
-bench-web: wasm
-	@cmake --preset release >/dev/null && cmake --build --preset release -j $(JOBS) --target pbq
+bench-web: wasm build
 	@cc -O2 -std=c99 -Wall -Wextra -Iinclude bindings/web/bench/native.c -Lbuild/release -lpbq \
 	  -Wl,-rpath,$(CURDIR)/build/release -o build/wasm/pbq_web_bench_native
 	@node bindings/web/bench/bench.mjs build/wasm/pbq_web_bench_native
@@ -210,3 +235,23 @@ build/web-album/album.json: web/make-album.mjs
 web/node_modules/.package-lock.json: web/package.json web/package-lock.json
 	@cd web && npm ci --no-audit --no-fund --loglevel=error
 
+
+# The API reference from include/pbq.h and include/pbq.hpp, with the README and docs/ as its
+# pages (Doxygen; a warning is an error): build/docs/html/index.html. First the docs' own
+# checks: every shell block says what runs it, every relative link leads somewhere.
+.PHONY: docs test-docs
+docs: deps-docs
+	@python3 tests/docs/blocks.py check .
+	@mkdir -p build/docs
+	@doxygen docs/Doxyfile >build/docs/doxygen.log 2>&1 || { cat build/docs/doxygen.log; exit 1; }
+	@# The pages' images, where their links (../web/..., as on the repository's pages) lead from html/.
+	@mkdir -p build/docs/web && cp web/screenshot.png build/docs/web/
+	@echo "docs: build/docs/html/index.html"
+
+# Every command the README and docs/ tell a user to type, as typed: in a throwaway folder
+# with dist/ (the Debian ones run in test-dist-debs' Debian 12 root), make run on fresh
+# Debian 12 roots with both forms of apt's sources, and the ones run in this checkout.
+test-docs: deps dist
+	@tests/docs/commands.sh dist
+	@tests/install/fresh-run.sh
+	@tests/docs/checkout.sh

@@ -35,11 +35,14 @@ add_library(yyjson::yyjson ALIAS pbq_yyjson)
 # functions in COMDAT groups) stay global, to be merged with a host's copies.
 function(pbq_static_archive_object out)
   set(merged "${PROJECT_BINARY_DIR}/pbq_static_object/libpbq${CMAKE_C_OUTPUT_EXTENSION}")
-  set(localize "")
-  if(CMAKE_OBJCOPY AND CMAKE_NM)
-    set(localize COMMAND "${CMAKE_COMMAND}" "-DNM=${CMAKE_NM}" "-DOBJCOPY=${CMAKE_OBJCOPY}" "-DOBJECT=${merged}"
-                         -P "${PROJECT_SOURCE_DIR}/cmake/localize_static.cmake")
+  # Without them libpbq.a would carry yyjson's names for any host to clash with: no
+  # static library rather than that one.
+  if(NOT CMAKE_OBJCOPY OR NOT CMAKE_NM)
+    message(FATAL_ERROR "PBQ_YYJSON_FROM_SOURCE: libpbq.a needs objcopy and nm to hide yyjson's names "
+      "(found objcopy '${CMAKE_OBJCOPY}', nm '${CMAKE_NM}'); install binutils for this target")
   endif()
+  set(localize COMMAND "${CMAKE_COMMAND}" "-DNM=${CMAKE_NM}" "-DOBJCOPY=${CMAKE_OBJCOPY}" "-DOBJECT=${merged}"
+                       -P "${PROJECT_SOURCE_DIR}/cmake/localize_static.cmake")
   add_custom_command(OUTPUT "${merged}"
     COMMAND "${CMAKE_COMMAND}" -E make_directory "${PROJECT_BINARY_DIR}/pbq_static_object"
     COMMAND "${CMAKE_CXX_COMPILER}" -r -nostdlib -o "${merged}"

@@ -1,4 +1,5 @@
-/* pbq.hpp: a header-only C++17/20 face for pbq.h.
+/** \file pbq.hpp
+ * pbq.hpp: a header-only C++17/20 face for pbq.h.
  *
  *   pbq::queue q;                                   // owns a handle (RAII, move-only)
  *   if (auto s = q.set_tracks(album_json, 0); !s)   // status carries the error text
@@ -52,54 +53,61 @@
 
 namespace pbq {
 
-/* Repeat mode, as pbq_set_repeat and the state document's "repeatMode" number it. */
+/** Repeat mode, as pbq_set_repeat and the state document's "repeatMode" number it. */
 enum class repeat_mode : int32_t { off = PBQ_REPEAT_OFF, all = PBQ_REPEAT_ALL, one = PBQ_REPEAT_ONE };
 
-/* Sleep mode, as pbq_set_sleep_timer and the state document's "sleepMode" number it. */
+/** Sleep mode, as pbq_set_sleep_timer and the state document's "sleepMode" number it. */
 enum class sleep_mode : int32_t {
   off = PBQ_SLEEP_OFF,
   timer = PBQ_SLEEP_TIMER,
   end_of_track = PBQ_SLEEP_END_OF_TRACK,
 };
 
-/* What the host does after next(), previous() or track_ended(). */
+/** What the host does after next(), previous() or track_ended(). */
 enum class action : int32_t {
-  play = PBQ_ACTION_PLAY,        /* moved: play the new current entry */
-  none = PBQ_ACTION_NONE,        /* did not move; after track_ended(): stop, the queue is over */
-  restart = PBQ_ACTION_RESTART,  /* play the current entry again from its start (previous, repeat one) */
-  sleep = PBQ_ACTION_SLEEP,      /* track_ended() only: the end-of-track sleep was due; stop */
+  play = PBQ_ACTION_PLAY,        /**< moved: play the new current entry */
+  none = PBQ_ACTION_NONE,        /**< did not move; after track_ended(): stop, the queue is over */
+  restart = PBQ_ACTION_RESTART,  /**< play the current entry again from its start (previous, repeat one) */
+  sleep = PBQ_ACTION_SLEEP,      /**< track_ended() only: the end-of-track sleep was due; stop */
 };
 
-/* What an added track did (play_next, add_to_queue). */
+/** What an added track did (play_next, add_to_queue). */
 enum class added : int32_t {
-  queued = PBQ_ADDED_QUEUED,    /* put into up next; the current entry plays on */
-  started = PBQ_ADDED_STARTED,  /* the queue had no current entry: the track is now current, play it */
+  queued = PBQ_ADDED_QUEUED,    /**< put into up next; the current entry plays on */
+  started = PBQ_ADDED_STARTED,  /**< the queue had no current entry: the track is now current, play it */
 };
 
-/* The outcome of restore_resume_json when it did not fail. */
+/** The outcome of restore_resume_json when it did not fail. */
 struct resumed {
-  bool found;       /* the saved track was found and is current: seek to position */
-  double position;  /* seconds; 0.0 when nothing was resumed */
+  bool found;       /**< the saved track was found and is current: seek to position */
+  double position;  /**< seconds; 0.0 when nothing was resumed */
 };
 
-/* A value or the text of the failure. Check with ok() or a boolean test first;
+/** A value or the text of the failure. Check with ok() or a boolean test first;
  * value() on a failed result gives a value-initialised T. */
 template <class T>
 class [[nodiscard]] result {
  public:
+  /** A successful result holding `value`. */
   result(T value) : value_(std::move(value)) {}
+  /** A failed result carrying `text`; its value() is a value-initialised T. */
   static result failure(std::string text) {
     result r{T{}};
     r.failed_ = true;
     r.error_ = std::move(text);
     return r;
   }
+  /** True unless the call failed. */
   bool ok() const noexcept { return !failed_; }
+  /** The same as ok(). */
   explicit operator bool() const noexcept { return !failed_; }
+  /** The value; a value-initialised T after a failure. */
   const T &value() const & noexcept { return value_; }
+  /** The value, moved out of a temporary result. */
   T &&value() && noexcept { return std::move(value_); }
+  /** The value, or `fallback` after a failure. */
   T value_or(T fallback) const & { return failed_ ? std::move(fallback) : value_; }
-  /* "" on success. */
+  /** The failure's text; "" on success. */
   const std::string &error() const noexcept { return error_; }
 
  private:
@@ -108,18 +116,23 @@ class [[nodiscard]] result {
   std::string error_;
 };
 
-/* Success, or the text of the failure. */
+/** Success, or the text of the failure. */
 class [[nodiscard]] status {
  public:
+  /** Success. */
   status() = default;
+  /** A failure carrying `text`. */
   static status failure(std::string text) {
     status s;
     s.failed_ = true;
     s.error_ = std::move(text);
     return s;
   }
+  /** True unless the call failed. */
   bool ok() const noexcept { return !failed_; }
+  /** The same as ok(). */
   explicit operator bool() const noexcept { return !failed_; }
+  /** The failure's text, as the library wrote it right after the call; "" on success. */
   const std::string &error() const noexcept { return error_; }
 
  private:
@@ -127,16 +140,20 @@ class [[nodiscard]] status {
   std::string error_;
 };
 
-/* A text argument for the C calls, which need it NUL-terminated. C strings and
+/** A text argument for the C calls, which need it NUL-terminated. C strings and
  * std::string pass through as they are; a std::string_view is copied once. Only
  * meant as a parameter type: it may point into the argument it was made from. */
 class c_text {
  public:
+  /** A C string, passed as it is. */
   c_text(const char *text) noexcept : ptr_(text) {}
+  /** A std::string, passed as it is. */
   c_text(const std::string &text) noexcept : ptr_(text.c_str()) {}
+  /** A std::string_view, copied once to add the NUL. */
   c_text(std::string_view text) : copy_(text), ptr_(copy_.c_str()) {}
   c_text(const c_text &) = delete;
   c_text &operator=(const c_text &) = delete;
+  /** The NUL-terminated text for the C call. */
   const char *get() const noexcept { return ptr_; }
 
  private:
@@ -144,13 +161,13 @@ class c_text {
   const char *ptr_;
 };
 
-/* The library's version text, "1.0.0". */
+/** The library's version text, "1.0.0". */
 inline std::string_view version() noexcept { return pbq_version(); }
 
-/* The version of the C interface and its meanings, 1. */
+/** The version of the C interface and its meanings, 1. */
 inline int32_t abi_version() noexcept { return pbq_abi_version(); }
 
-/* pbq_selftest: PBQ_SELFTEST_PASSED, else the first failing step (PBQ_SELFTEST_*). */
+/** pbq_selftest: PBQ_SELFTEST_PASSED, else the first failing step (PBQ_SELFTEST_*). */
 inline int32_t selftest() noexcept { return pbq_selftest(); }
 
 namespace detail {
@@ -165,15 +182,18 @@ inline result<std::string> take_document(const pbq_queue *q, char *doc) {
 }
 }  // namespace detail
 
-/* One player's queue. Owns its handle and destroys it; movable, not copyable. */
+/** One player's queue. Owns its handle and destroys it; movable, not copyable. */
 class queue {
  public:
-  /* A new, empty queue (pbq_create). When memory runs out valid() is false. */
+  /** A new, empty queue (pbq_create). When memory runs out valid() is false. */
   queue() noexcept : q_(pbq_create()) {}
-  /* Takes ownership of a handle from pbq_create (null allowed). */
+  /** Takes ownership of a handle from pbq_create (null allowed). */
   explicit queue(pbq_queue *adopted) noexcept : q_(adopted) {}
+  /** Destroys the handle (pbq_destroy). */
   ~queue() { pbq_destroy(q_); }
+  /** Takes the other queue's handle; the other is left with none. */
   queue(queue &&other) noexcept : q_(std::exchange(other.q_, nullptr)) {}
+  /** Destroys this queue's handle and takes the other's. */
   queue &operator=(queue &&other) noexcept {
     if (this != &other) {
       pbq_destroy(q_);
@@ -184,47 +204,57 @@ class queue {
   queue(const queue &) = delete;
   queue &operator=(const queue &) = delete;
 
+  /** False when the handle could not be allocated, or after a move or release(). */
   bool valid() const noexcept { return q_ != nullptr; }
+  /** The same as valid(). */
   explicit operator bool() const noexcept { return q_ != nullptr; }
-  /* The C handle, still owned by this queue. */
+  /** The C handle, still owned by this queue. */
   pbq_queue *get() const noexcept { return q_; }
-  /* Gives up ownership: the caller destroys the handle with pbq_destroy. */
+  /** Gives up ownership: the caller destroys the handle with pbq_destroy. */
   pbq_queue *release() noexcept { return std::exchange(q_, nullptr); }
 
   /* ---- Loading: pbq_set_tracks_json ---- */
+  /** Loads a JSON array of tracks (pbq_set_tracks_json); the status carries the library's text. */
   status set_tracks(c_text tracks_json, int32_t start_index = 0, uint64_t seed = 0) {
     if (pbq_set_tracks_json(q_, tracks_json.get(), start_index, seed) == PBQ_OK) return {};
     return status::failure(detail::last_error());
   }
 
   /* ---- Navigation and repeat ---- */
-  /* play, or none when nothing moved. */
+  /** play, or none when nothing moved. */
   action next() { return static_cast<action>(pbq_next(q_)); }
-  /* play, none (stop), restart (repeat one) or sleep. */
+  /** play, none (stop), restart (repeat one) or sleep. */
   action track_ended() { return static_cast<action>(pbq_on_track_ended(q_)); }
-  /* play, restart or none; `position` is the seconds played of the current entry. */
+  /** play, restart or none; `position` is the seconds played of the current entry. */
   action previous(double position) { return static_cast<action>(pbq_previous(q_, position)); }
+  /** Makes queue entry `index` current (pbq_jump); fails with "jump index out of range". */
   status jump(int32_t index) {
     if (pbq_jump(q_, index) == PBQ_OK) return {};
     return status::failure(detail::last_error());
   }
-  /* False only for an invalid queue (or a value outside the enumerators). */
+  /** False only for an invalid queue (or a value outside the enumerators). */
   bool set_repeat(repeat_mode mode) { return pbq_set_repeat(q_, static_cast<int32_t>(mode)) != PBQ_REFUSED; }
-  /* The new mode; an invalid queue answers the value -1, which is no enumerator. */
+  /** The new mode; an invalid queue answers the value -1, which is no enumerator. */
   repeat_mode cycle_repeat() { return static_cast<repeat_mode>(pbq_cycle_repeat(q_)); }
 
   /* ---- Up next ---- */
+  /** Puts one track right after the current entry (pbq_play_next_json). */
   result<added> play_next(c_text track_json) {
     return added_result(pbq_play_next_json(q_, track_json.get()));
   }
+  /** Appends one track to the queue (pbq_add_to_queue_json). */
   result<added> add_to_queue(c_text track_json) {
     return added_result(pbq_add_to_queue_json(q_, track_json.get()));
   }
+  /** Removes up-next entry `offset` (pbq_remove_up_next); false when refused. */
   bool remove_up_next(int32_t offset) { return pbq_remove_up_next(q_, offset) == PBQ_OK; }
+  /** Moves up-next entry `from` to up-next index `to` (pbq_move_up_next); false when refused. */
   bool move_up_next(int32_t from, int32_t to) { return pbq_move_up_next(q_, from, to) == PBQ_OK; }
+  /** Removes every up-next entry (pbq_clear_up_next). */
   void clear_up_next() { (void)pbq_clear_up_next(q_); }
 
   /* ---- Shuffle ---- */
+  /** Turns shuffle on with `seed`, or off (pbq_set_shuffle). */
   status set_shuffle(bool enabled, uint64_t seed = 0) {
     if (pbq_set_shuffle(q_, enabled ? 1 : 0, seed) == PBQ_OK) return {};
     // With a handle, the only refusal is the rebuild's "out of memory".
@@ -232,21 +262,23 @@ class queue {
   }
 
   /* ---- Rate and sleep timer ---- */
-  /* The rate now in force, after clamping to [0.5, 2.0]. */
+  /** The rate now in force, after clamping to [0.5, 2.0]. */
   float set_rate(float rate) { return pbq_set_rate(q_, rate); }
-  /* `duration` and `now` are used by sleep_mode::timer only (host clock units). */
+  /** `duration` and `now` are used by sleep_mode::timer only (host clock units). */
   bool set_sleep_timer(sleep_mode mode, int64_t duration = 0, int64_t now = 0) {
     return pbq_set_sleep_timer(q_, static_cast<int32_t>(mode), duration, now) == PBQ_OK;
   }
-  /* Time left (> 0), 0 once when the timer runs out, -1 when no timer is armed. */
+  /** Time left (> 0), 0 once when the timer runs out, -1 when no timer is armed. */
   int64_t check_sleep_timer(int64_t now) { return pbq_check_sleep_timer(q_, now); }
 
   /* ---- Documents ---- */
+  /** The state document (pbq_state_json), copied and freed. */
   result<std::string> state_json() const { return detail::take_document(q_, pbq_state_json(q_)); }
+  /** The resume document at `position` seconds (pbq_export_resume_json), copied and freed. */
   result<std::string> export_resume_json(double position) const {
     return detail::take_document(q_, pbq_export_resume_json(q_, position));
   }
-  /* The library gives no reason for a refused restore, so the error is
+  /** The library gives no reason for a refused restore, so the error is
    * "resume refused" (or "null handle"): a resume document that is not a JSON
    * object, tracks that are not a JSON array, or memory running out. */
   result<resumed> restore_resume_json(c_text resume_json, c_text tracks_json) {

@@ -2,6 +2,7 @@
 #include "engine.h"
 
 #include <chrono>
+#include <cmath>
 #include <utility>
 
 namespace player {
@@ -188,6 +189,7 @@ void engine::set_rate(double rate) {
 }
 
 void engine::set_volume(double volume) {
+  if (std::isnan(volume)) return;  // it passes every comparison below; the volume stays
   g_object_set(playbin_, "volume", volume < 0.0 ? 0.0 : volume > 1.0 ? 1.0 : volume, nullptr);
 }
 

@@ -23,6 +23,7 @@ constexpr const char *k_player_help = R"(player commands:
   status                    what plays, and where
   until SECONDS             read no more commands until the current track has played SECONDS
   until ended [N]           read no more commands until N more tracks have ended (default 1)
+  until read                read no more commands until the folders, playlists and files are read
   help                      this list
   quit                      save where you are and leave (end of input does too, once nothing plays)
 )";
@@ -187,16 +188,23 @@ bool player::player_command(const std::string &command, const std::string &args)
     }
     const char *what = state_ == playback::playing ? "playing" : state_ == playback::paused ? "paused" : "stopped";
     say(session_.playing(what) + " at " + cli::clock_text(position()) + " (" + seconds_text(position()) + " s)");
+    if (scan_) {
+      scan_progress p = scan_->progress();
+      say("reading: " + std::to_string(p.read) + " of " + std::to_string(p.found) +
+          (p.listed ? " entries ready" : " entries found so far ready"));
+    }
   } else if (command == "until") {
     std::vector<std::string_view> words = cli::split_words(args);
     wait_for w;
-    if (words.size() >= 1 && words[0] == "ended") {
+    if (words.size() == 1 && words[0] == "read") {
+      w.read = true;
+    } else if (words.size() >= 1 && words[0] == "ended") {
       std::optional<int32_t> n = words.size() == 2 ? cli::parse_int32(words[1]) : std::optional<int32_t>(1);
       if (words.size() > 2 || !n || *n < 1) return fail("usage: until ended [N]"), true;
       w.ends = ends_seen_ + *n;
     } else {
       w.position = words.size() == 1 ? cli::parse_double(words[0]) : std::nullopt;
-      if (!w.position) return fail("usage: until SECONDS|ended [N]"), true;
+      if (!w.position) return fail("usage: until SECONDS|ended [N]|read"), true;
     }
     waiting_ = w;
   } else {

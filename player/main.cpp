@@ -6,6 +6,7 @@
 // read from the input failed (as pbq), 4 no audio output (or a GStreamer
 // installation without what playing needs).
 #include <gst/gst.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <iostream>
@@ -15,6 +16,7 @@
 
 #include "pbq.hpp"
 #include "player.h"
+#include "status_line.h"
 #include "text.h"
 
 namespace {
@@ -34,7 +36,11 @@ constexpr const char *k_usage =
     "  FILE           an audio file; several sources play one after the other\n"
     "  TRACKS.json    a track list, named alone: \"streamURL\"s are files (relative to the\n"
     "                 list's folder) or URIs\n"
-    "Entries that cannot be played are skipped with a message.\n"
+    "Folders, playlists and files are read in the background: the first file plays as\n"
+    "soon as it is ready, and the rest join the queue in order as they are read. Each\n"
+    "folder is walked once, whatever links lead to it; a link to a folder above is not.\n"
+    "Entries that cannot be played are skipped with a line each; after 100 in a row, or\n"
+    "5 seconds of nothing but failures, playback stops where the run began.\n"
     "\n"
     "Options:\n"
     "  --sink S       the audio output: auto (default), fake (silent, for machines without\n"
@@ -123,8 +129,16 @@ int main(int argc, char **argv) {
   if (std::optional<int> stop = parse_options(argc, argv, &opt)) return *stop;
   int status;
   {
+    // On a terminal, how far the reading has got shows on one line, written over.
+    std::optional<player::status_line> line;
+    std::streambuf *terminal = std::cout.rdbuf();
+    if (isatty(STDOUT_FILENO) != 0) std::cout.rdbuf(&line.emplace(terminal));
     player::player p(std::cout, opt.json);
+    p.set_status_line(line ? &*line : nullptr);
     status = p.run(opt);
+    if (line) line->take_down();
+    std::cout << std::flush;
+    std::cout.rdbuf(terminal);
   }
   std::cout << std::flush;
   gst_deinit();

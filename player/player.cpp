@@ -417,7 +417,8 @@ void player::check_wait() {
   if (!waiting_) return;
   // Nothing plays, and nothing is about to (the scan's first entry, or its next).
   bool done = state_ != playback::playing && !awaiting_first_start_ && !waiting_for_scan_ && skip_source_ == 0;
-  if (waiting_->position) done = done || engine_.position() >= *waiting_->position;
+  if (waiting_->read) done = !scanning();
+  else if (waiting_->position) done = done || engine_.position() >= *waiting_->position;
   else done = done || ends_seen_ >= waiting_->ends;
   if (!done) return;
   waiting_.reset();
@@ -437,6 +438,7 @@ gboolean player::on_signal(gpointer self) {
 
 void player::tick() {
   if (quitting_) return;
+  show_progress();
   int64_t at = now();
   // The timed sleep runs on the monotonic clock, whatever plays.
   if (session_.poll_sleep_timer(at) == 0) {

@@ -19,6 +19,7 @@
 #include "mpris.h"
 #include "scan.h"
 #include "session.h"
+#include "status_line.h"
 
 namespace player {
 
@@ -49,6 +50,9 @@ class player final : public cli::engine_hooks, public bus_host {
   player &operator=(const player &) = delete;
   ~player() override;
 
+  // A terminal's line for how far the reading has got (not owned; null for none).
+  void set_status_line(status_line *line) { status_line_ = line; }
+
   // Plays until `quit`, a signal, or the end of input with nothing playing.
   int run(const options &opt);
 
@@ -74,6 +78,7 @@ class player final : public cli::engine_hooks, public bus_host {
   struct wait_for {
     std::optional<double> position;
     int64_t ends = 0;
+    bool read = false;  // until the sources are read
   };
 
   bool load(const options &opt);
@@ -86,6 +91,7 @@ class player final : public cli::engine_hooks, public bus_host {
   void take_scanned();
   bool first_start();
   void scan_finished();
+  void show_progress();
   bool scanning() const { return scan_ != nullptr; }
 
   // Engine events, from the bus watch.
@@ -154,6 +160,8 @@ class player final : public cli::engine_hooks, public bus_host {
   guint scan_timer_ = 0;
   int64_t scan_began_ms_ = 0, last_batch_ms_ = 0;
   size_t scan_entries_ = 0, scan_skipped_ = 0;
+  status_line *status_line_ = nullptr;
+  int64_t last_progress_ms_ = 0;
   std::string tracks_path_;
   std::string scanned_json_;            // the tracks appended so far, as a track list without its "]"
   bool awaiting_first_start_ = false;   // nothing played yet: the first entry (or the saved one) starts

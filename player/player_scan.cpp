@@ -26,6 +26,7 @@ namespace {
 // Appends while something plays come in batches at most this often: each batch
 // costs a look at the queue, whatever its size.
 constexpr int64_t k_batch_every_ms = 100;
+constexpr int64_t k_progress_every_ms = 250;
 
 std::string saved_track_url(const std::string &resume) {
   yyjson_doc *doc = yyjson_read(resume.data(), resume.size(), 0);
@@ -162,7 +163,19 @@ bool player::first_start() {
   return true;
 }
 
+// At most a few times a second, on the terminal's status line.
+void player::show_progress() {
+  if (status_line_ == nullptr || !scan_) return;
+  int64_t at = now();
+  if (at - last_progress_ms_ < k_progress_every_ms) return;
+  last_progress_ms_ = at;
+  scan_progress p = scan_->progress();
+  status_line_->show("reading: " + std::to_string(p.read) + " of " + std::to_string(p.found) +
+                     (p.listed ? "" : " found so far") + " ready");
+}
+
 void player::scan_finished() {
+  if (status_line_ != nullptr) status_line_->take_down();
   char took[32];
   std::snprintf(took, sizeof took, "%.2f", static_cast<double>(now() - scan_began_ms_) / 1000.0);
   say("read " + std::to_string(scan_entries_) + " entries in " + took + " s" +

@@ -1,5 +1,6 @@
 // The text side of a listener's sources: natural name order and M3U playlists.
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 
 #include "sources.h"
@@ -72,8 +73,9 @@ std::vector<playlist_entry> parse_m3u(std::string_view text) {
         size_t comma = info.find(',');
         std::string_view length = info.substr(0, comma);
         length = length.substr(0, length.find_first_of(" \t"));
+        // Only a finite length: 1e999 reads as an infinity, which no track can carry.
         std::optional<double> seconds = cli::parse_double(length);
-        pending.duration = seconds && *seconds > 0 ? *seconds : 0.0;
+        pending.duration = seconds && std::isfinite(*seconds) && *seconds > 0 ? *seconds : 0.0;
         pending.title = comma == std::string_view::npos ? std::string() : std::string(cli::trim(info.substr(comma + 1)));
       }
       continue;

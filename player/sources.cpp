@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -18,9 +19,12 @@
 
 namespace player {
 
+// The endings of audio files: a folder's other files (covers, notes) are passed by.
+// They are the endings of the audio types the desktop entry (pbq-play.desktop) claims.
 bool has_audio_ending(const std::string &name) {
-  static const char *endings[] = {".mp3", ".flac", ".ogg", ".oga", ".opus", ".wav", ".m4a", ".aac",
-                                  ".wma", ".aif", ".aiff", ".ape", ".wv",  ".mka", ".mpc", ".spx"};
+  static const char *endings[] = {".mp3", ".mpga", ".mp2", ".flac", ".ogg", ".oga", ".opus", ".spx",
+                                  ".wav", ".m4a",  ".f4a", ".m4b",  ".aac", ".adts", ".aif", ".aiff",
+                                  ".aifc", ".ape", ".wv",  ".wvp",  ".mka", ".wma",  ".mpc"};
   std::string lower = name;
   std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
   for (const char *ending : endings) {
@@ -31,6 +35,22 @@ bool has_audio_ending(const std::string &name) {
 }
 
 namespace {
+
+// Whether a file named on its own with no audio ending holds a JSON track list: its
+// first byte past white space and a byte-order mark opens an array or an object (no
+// audio format starts so). Only the start is read, so that an audio file of any size is
+// never read whole. A file that is empty, all white space or unreadable counts as a
+// list: reading it then says what is wrong with it.
+bool holds_json(const std::string &path) {
+  FILE *file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return true;
+  unsigned char start[4096];
+  size_t n = std::fread(start, 1, sizeof start, file);
+  std::fclose(file);
+  size_t i = n >= 3 && start[0] == 0xEF && start[1] == 0xBB && start[2] == 0xBF ? 3 : 0;
+  while (i < n && std::isspace(start[i])) i++;
+  return i == n || start[i] == '[' || start[i] == '{';
+}
 
 bool is_playlist(const std::string &path) {
   std::string lower = path;
@@ -101,17 +121,18 @@ bool read_sources(const std::vector<std::string> &paths, track_list *list, std::
       items.push_back(std::move(folder));
       continue;
     }
-    std::optional<std::string> text = is_playlist(path) || !has_audio_ending(path) ? cli::read_file(path, error)
-                                                                                   : std::optional<std::string>("");
-    if (!text) return false;
-    if (is_playlist(path)) {
-      add_playlist(path, *text, &items);
-    } else if (has_audio_ending(path)) {
+    if (!is_playlist(path) && (has_audio_ending(path) || !holds_json(path))) {
       source_item file;
       file.what = source_item::kind::file;
       file.path = path;
       file.shown = path;
       items.push_back(std::move(file));
+      continue;
+    }
+    std::optional<std::string> text = cli::read_file(path, error);
+    if (!text) return false;
+    if (is_playlist(path)) {
+      add_playlist(path, *text, &items);
     } else {
       // A JSON track list, taken as it is: its relative addresses count from its folder.
       if (paths.size() != 1) {

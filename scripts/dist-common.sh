@@ -3,7 +3,7 @@
 # the libpbq.so.1 to ship (built with yyjson inside: PBQ_YYJSON_FROM_SOURCE).
 
 # Sets top (the checkout), build and dist (absolute; dist is made), library (the
-# libpbq.so.1 to ship) and version (the library's own, from pbq_version()).
+# libpbq.so.1 to ship) and version (pbq.h's, read as the build reads it).
 dist_init() {
   if [ $# -ne 2 ]; then
     echo "usage: $0 BUILD_DIR DIST_DIR" >&2
@@ -18,10 +18,7 @@ dist_init() {
     echo "$0: no libpbq.so.1 in $build: build the target pbq there first" >&2
     exit 1
   fi
-  version=$(/usr/bin/python3 -c 'import ctypes, sys
-lib = ctypes.CDLL(sys.argv[1])
-lib.pbq_version.restype = ctypes.c_char_p
-print(lib.pbq_version().decode())' "$library")
+  version=$(cmake -P "$top/cmake/pbq_header.cmake" version)
 }
 
 # Fails unless a binding's manifest gives the library's version.

@@ -10,8 +10,13 @@ dist_init "$@"
 dist_build_bindings bindings-java -DPBQ_BINDINGS_NODE=OFF -- pbq_jni pbq_jar
 
 stage=$build/java-jar
-# The folder name pbq.Native.platform() gives: os.name and os.arch as Linux names them.
-natives=pbq/native/linux-$(uname -m)
+# The folder name pbq.Native.platform() gives: os.name and os.arch as this JVM names
+# them (armhf's is "arm", where uname says armv7l), with its two renamings.
+natives=pbq/native/$(java -XshowSettings:properties -version 2>&1 | awk -F' = ' '
+  $1 ~ /^ *os\.name$/ { os = tolower($2); gsub(/[ \t]+/, "", os) }
+  $1 ~ /^ *os\.arch$/ { arch = tolower($2) }
+  END { if (arch == "amd64") arch = "x86_64"; if (arch == "arm64") arch = "aarch64"; print os "-" arch }')
+case $natives in pbq/native/?*-?*) ;; *) echo "$0: no os.name or os.arch from java" >&2; exit 1 ;; esac
 rm -rf "$stage"
 mkdir -p "$stage/resources/$natives" "$stage/resources/META-INF"
 dist_ship_copy "$build/bindings-java/java/libpbq_jni.so" "$stage/resources/$natives/libpbq_jni.so"

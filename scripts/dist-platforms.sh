@@ -1,32 +1,34 @@
 #!/usr/bin/env bash
 # The other platforms' artifacts, cross-built with yyjson inside (PBQ_YYJSON_FROM_SOURCE),
-# into DIST_DIR (`make dist` runs it):
+# each into a folder of DIST_DIR named for its platform (arm64/, armhf/, windows/), so that
+# nothing in DIST_DIR itself is another architecture's (`make dist` runs it):
 #   libpbq1 and libpbq-dev for arm64 and armhf, the same Debian packages as amd64's
 #     (cmake/package.cmake), for Debian's multiarch directories;
 #   pbq-VERSION-windows-x86_64.zip: pbq.dll, its import library libpbq.dll.a and pbq.def
 #     (from which MSVC's `lib /def:pbq.def /machine:x64` makes pbq.lib), pbq.h, pbq.hpp
 #     and LICENSE.
-#   scripts/dist-platforms.sh DIST_DIR [JOBS]
+# From the builds of scripts/platform-builds.sh (make platform-builds), one per target,
+# which `make test-platforms` tests.
+#   scripts/dist-platforms.sh DIST_DIR
 set -euo pipefail
 cd "$(dirname "$0")/.."
-[ $# -ge 1 ] || { echo "usage: dist-platforms.sh DIST_DIR [JOBS]" >&2; exit 2; }
+[ $# -eq 1 ] || { echo "usage: dist-platforms.sh DIST_DIR" >&2; exit 2; }
 mkdir -p "$1"
 dist=$(cd "$1" && pwd)
-jobs=${2:-2}
+# Left by an older layout, these would be caught by the globs of the README's commands.
+rm -f "$dist"/*_arm64.deb "$dist"/*_armhf.deb "$dist"/pbq-*-windows-*.zip
 root=build/platform
-common=(-DCMAKE_BUILD_TYPE=Release -DPBQ_WERROR=ON -DPBQ_YYJSON_FROM_SOURCE=ON -DPBQ_BUILD_TESTS=OFF
-        -DPBQ_BUILD_EXAMPLES=OFF -DPBQ_BUILD_CLI=OFF -DPBQ_BUILD_PLAYER=OFF)
-version=$(sed -n 's/^#define PBQ_VERSION_STRING "\(.*\)"$/\1/p' include/pbq.h)
+version=$(cmake -P cmake/pbq_header.cmake version)
+for target in aarch64-linux-gnu arm-linux-gnueabihf x86_64-w64-mingw32; do
+  if [ ! -f "$root/$target/CMakeCache.txt" ]; then
+    echo "dist-platforms: no build in $root/$target: scripts/platform-builds.sh makes it (make platform-builds)" >&2
+    exit 1
+  fi
+done
 
-build() {  # build DIR: quiet, but the log's end when it fails
-  cmake --build "$1" -j "$jobs" >"$1/build.log" 2>&1 || { tail -n 40 "$1/build.log"; return 1; }
-}
-
-for target in aarch64-linux-gnu arm-linux-gnueabihf; do
-  dir=$root/$target-package
-  cmake -S . -B "$dir" --toolchain cmake/toolchains/$target.cmake "${common[@]}" \
-    -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_LIBDIR=lib/$target >/dev/null
-  build "$dir"
+for target in aarch64-linux-gnu:arm64 arm-linux-gnueabihf:armhf; do
+  IFS=: read -r target arch <<<"$target"
+  dir=$root/$target
   # The library's dependencies as dpkg-shlibdeps reads them from the cross libraries'
   # shlibs and symbols files, with the cross packages' names made the target's own
   # (libc6:arm64 and libgcc-s1-armhf-cross are libc6 and libgcc-s1 on the target);
@@ -41,14 +43,14 @@ for target in aarch64-linux-gnu arm-linux-gnueabihf; do
   (cd "$dir" && cpack -G DEB -D CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS=OFF \
      -D "CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS=$depends" >cpack.log 2>&1) ||
     { tail -n 40 "$dir/cpack.log"; exit 1; }
-  cp "$dir"/*.deb "$dist"/
+  mkdir -p "$dist/$arch"
+  rm -f "$dist/$arch"/*.deb
+  cp "$dir"/*.deb "$dist/$arch/"
 done
 
 # Windows: the zip's files, the DLL stripped.
 target=x86_64-w64-mingw32
-dir=$root/$target-package
-cmake -S . -B "$dir" --toolchain cmake/toolchains/$target.cmake "${common[@]}" -DPBQ_INSTALL=OFF >/dev/null
-build "$dir"
+dir=$root/$target
 name=pbq-$version-windows-x86_64
 stage=$dir/$name
 rm -rf "$stage"
@@ -64,14 +66,16 @@ cp "$dir/libpbq.dll.a" "$stage/lib/"
 } >"$stage/lib/pbq.def"
 cp include/pbq.h include/pbq.hpp "$stage/include/"
 cp LICENSE "$stage/"
-rm -f "$dist/$name.zip"
-(cd "$dir" && python3 -m zipfile -c "$dist/$name.zip" "$name")
-echo "dist-platforms: $(cd "$dist" && ls -- *arm64.deb *armhf.deb "$name.zip" | tr '\n' ' ')"
+mkdir -p "$dist/windows"
+rm -f "$dist/windows/$name.zip"
+(cd "$dir" && python3 -m zipfile -c "$dist/windows/$name.zip" "$name")
+echo "dist-platforms: $(cd "$dist" && ls -- arm64/*.deb armhf/*.deb "windows/$name.zip" | tr '\n' ' ')"
 
-# Each artifact used as a host uses it, under qemu and wine, where they are installed (the
-# test and platforms profiles of install-deps.sh; the dist profile has only the compilers).
-if command -v qemu-aarch64 >/dev/null && command -v qemu-arm >/dev/null && command -v wine >/dev/null; then
+# Each artifact used as a host uses it, under qemu and wine (the test and platforms
+# profiles of install-deps.sh install them; the dist profile has only the compilers), and
+# the zip's pbq.def made into an import library and linked the MSVC way (llvm-dlltool, lld-link).
+. scripts/require-tools.sh
+if require_tools "dist-platforms: the artifacts run as a host would" qemu-aarch64 qemu-arm wine \
+     clang llvm-dlltool lld-link; then
   tests/platform/artifacts.sh "$dist"
-else
-  echo "dist-platforms: artifacts not run as a host would (no qemu-user or wine here)"
 fi

@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
-# The web package for `make dist`: DIST_DIR/pbq-web-<version>.tgz (npm pack of
+# The web package for `make dist`: DIST_DIR/web/pbq-web-<version>.tgz (npm pack of
 # build/wasm/package), then checked as a user gets it: installed offline from a copy of
 # the tarball into a fresh folder and imported in Node, with this checkout out of reach.
+# A folder of its own, so that the Node package's `npm install ./dist/pbq-*.tgz` never
+# matches it.
 #   scripts/dist-web.sh DIST_DIR
 set -euo pipefail
 [ $# -eq 1 ] || { echo "usage: scripts/dist-web.sh DIST_DIR" >&2; exit 2; }
 top=$(cd "$(dirname "$0")/.." && pwd)
-mkdir -p "$1"
-dist=$(cd "$1" && pwd)
+rm -f "$1"/pbq-web-*.tgz   # an older layout's, which `npm install ./dist/pbq-*.tgz` would catch
+mkdir -p "$1/web"
+dist=$(cd "$1/web" && pwd)
 
-make -C "$top" --no-print-directory wasm >&2
+if [ ! -f "$top/build/wasm/package/package.json" ]; then
+  echo "dist-web: no web package in build/wasm/package: make wasm builds it" >&2
+  exit 1
+fi
 tarball=$(cd "$top/build/wasm/package" && npm pack --silent --pack-destination "$dist")
 echo "$dist/$tarball"
 

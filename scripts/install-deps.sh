@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs what one job of pbq's needs (the CLI, the artifacts or the tests), and nothing
-# more. Idempotent and quiet when everything is already there. yyjson comes from Debian's
-# next release (trixie), pinned low so that no other package is ever taken from that suite.
+# Installs what one job of pbq's needs (the CLI, the player, the artifacts, the docs or the
+# tests), and nothing more. Idempotent and quiet when everything is already there. The jobs
+# that build yyjson in (run, play, dist) leave apt's configuration as it is; the others take
+# the system yyjson or emscripten from Debian's next release (trixie), pinned low so that
+# no other package is ever taken from that suite.
 set -euo pipefail
 
 as_root() {
@@ -67,35 +69,55 @@ if [ "${1:-}" = --debian-uri ]; then
   exit
 fi
 
-# What each job needs, from Debian 12 (yyjson from its next release, below):
-#   run   the CLI: compiler, CMake, yyjson, xxhash.
-#   dist  the artifacts of `make dist`: the library with yyjson's source built in (no yyjson
-#         package), the Debian packages (pbq-play needs GStreamer), the wheel, the npm
-#         package, the jar, and the other platforms' packages and zip (cross compilers).
-#   web   the WebAssembly build and the web package's tests (make wasm, make test-web).
+# One install at a time on this machine: `make -j test` starts the jobs' profiles together,
+# and apt's package lists have a lock that apt-get update does not wait for.
+exec 9>"${TMPDIR:-/tmp}/pbq-install-deps.lock"
+flock 9
+
+# What each job needs, from Debian 12:
+#   run    the CLI (make run): compiler, CMake, make, pkg-config, xxhash's header, and yyjson's
+#          source fetched into build/ and built in; nothing in apt's configuration changes.
+#   play   pbq-play (make play): run's and GStreamer; yyjson's source, as run.
+#   build  the release build with its tests (make, make build): run's, GoogleTest, GStreamer,
+#          and the system yyjson (libyyjson-dev) from Debian's next release.
+#   dist   the artifacts of `make dist`: the library with yyjson's source built in (no yyjson
+#          package), the Debian packages (pbq-play needs GStreamer), the wheel, the npm
+#          package, the jar, and the other platforms' packages and zip (cross compilers);
+#          nothing in apt's configuration changes.
+#   docs   the API reference (make docs): doxygen and python3 (the docs' own checks).
+#   web    the WebAssembly build and the web package's tests (make wasm, make test-web):
+#          emscripten from Debian's next release.
 #   platforms  the cross compilers, qemu-user and wine of `make test-platforms`.
-#   test  everything the tests, benchmarks and checks use (a superset of the others).
-# `install-deps.sh [run|dist|web|platforms|test]`; test when none is given.
+#   test   everything the tests, benchmarks and checks use (a superset of the others).
+# The build, web and test profiles add Debian's next release (trixie) to apt's sources,
+# pinned low so that only the packages named are ever taken from it.
+# `install-deps.sh [run|play|build|dist|docs|web|platforms|test]`; test when none is given.
 profile=${1:-test}
 apt_extra=()
-run_packages=(g++ cmake make pkg-config libxxhash-dev)
+run_packages=(g++ cmake make pkg-config libxxhash-dev xz-utils)
 # pbq-play: GStreamer, its base plug-ins (playbin, the test tones, ALSA) and good
 # ones (WAV, FLAC, scaletempo), the discoverer (pbutils) for a folder's tags.
 player_packages=(libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base
                  gstreamer1.0-plugins-good gstreamer1.0-alsa)
+build_packages=("${run_packages[@]}" "${player_packages[@]}" libgtest-dev libgmock-dev)
+docs_packages=(doxygen python3)
 dist_packages=("${run_packages[@]}" "${player_packages[@]}" dpkg-dev file xz-utils
                python3 python3-pip python3-setuptools python3-wheel python3-venv openjdk-17-jdk-headless)
 # Cross compilers for arm64, armhf and 64-bit Windows (with POSIX threads): the other
-# platforms' packages and zip (scripts/dist-platforms.sh).
-cross_packages=(g++-aarch64-linux-gnu g++-arm-linux-gnueabihf g++-mingw-w64-x86-64-posix)
+# platforms' packages and zip, from their one build each with its tests (GoogleTest's
+# sources, libgtest-dev, built for each target): scripts/platform-builds.sh.
+cross_packages=(g++-aarch64-linux-gnu g++-arm-linux-gnueabihf g++-mingw-w64-x86-64-posix libgtest-dev)
 dist_packages+=("${cross_packages[@]}")
-test_packages=("${dist_packages[@]}" clang libgtest-dev libgmock-dev libbenchmark-dev
+test_packages=("${dist_packages[@]}" "${docs_packages[@]}" clang libgtest-dev libgmock-dev libbenchmark-dev
                valgrind libclang-rt-14-dev binutils gcovr lintian)
-# The Debian packages' install test: a Debian 12 root made by debootstrap.
+# The Debian packages' install test and the fresh-root test of `make run`: Debian 12 roots
+# made by debootstrap.
 test_packages+=(debootstrap)
 # `make test-platforms`: the cross compilers, qemu-user and wine to run what they build,
 # GoogleTest's sources (libgtest-dev) to build it for each target.
-platform_packages=(g++ cmake make libxxhash-dev "${cross_packages[@]}" qemu-user wine64 wine libgtest-dev)
+# The Windows zip's pbq.def made into pbq.lib and a host linked the MSVC way:
+# llvm-dlltool and lld-link (llvm, lld), clang for the MSVC target.
+platform_packages=(g++ cmake make libxxhash-dev "${cross_packages[@]}" qemu-user wine64 wine clang llvm lld)
 test_packages+=("${platform_packages[@]}")
 # The language bindings' tests: pytest, JUnit (and gson, which reads the shared
 # behaviour table in the Java tests).
@@ -104,22 +126,30 @@ test_packages+=(python3-pytest junit4 libgoogle-gson-java)
 test_packages+=(dbus playerctl)
 # The web build: emscripten from Debian's next release (Debian 12's 3.1.6 has no
 # floating-point std::to_chars), Debian 12's binaryen (wasm-opt) and chromium for the
-# browser tests; the library's build tools and xxhash's header as for the CLI.
+# browser tests (and the docs' screenshot); the library's build tools and xxhash's header
+# as for the CLI.
 web_packages=("${run_packages[@]}" binaryen chromium)
 web_trixie_packages=(emscripten)
 test_packages+=(binaryen chromium)
 trixie_packages=()
+# The compiler's recommends (libc-devtools, manual pages, image libraries) are not needed
+# by run, play and build.
 case $profile in
-  run) packages=("${run_packages[@]}"); need_node=0; need_source=0; need_system_yyjson=1
-       # The compiler's recommends (libc-devtools, manual pages, image libraries) are not needed.
+  run) packages=("${run_packages[@]}"); need_node=0; need_source=1; need_system_yyjson=0
+       apt_extra=(--no-install-recommends) ;;
+  play) packages=("${run_packages[@]}" "${player_packages[@]}"); need_node=0; need_source=1; need_system_yyjson=0
+       apt_extra=(--no-install-recommends) ;;
+  build) packages=("${build_packages[@]}"); need_node=0; need_source=0; need_system_yyjson=1
        apt_extra=(--no-install-recommends) ;;
   dist) packages=("${dist_packages[@]}"); need_node=1; need_source=1; need_system_yyjson=0 ;;
+  docs) packages=("${docs_packages[@]}"); need_node=0; need_source=0; need_system_yyjson=0
+       apt_extra=(--no-install-recommends) ;;
   web) packages=("${web_packages[@]}"); need_node=1; need_source=1; need_system_yyjson=0
        trixie_packages=("${web_trixie_packages[@]}") ;;
   platforms) packages=("${platform_packages[@]}"); need_node=0; need_source=1; need_system_yyjson=0 ;;
   test) packages=("${test_packages[@]}"); need_node=1; need_source=1; need_system_yyjson=1
         trixie_packages=("${web_trixie_packages[@]}") ;;
-  *) echo "usage: install-deps.sh [run|dist|web|platforms|test] | --debian-uri [APT_DIR]" >&2; exit 2 ;;
+  *) echo "usage: install-deps.sh [run|play|build|dist|docs|web|platforms|test] | --debian-uri [APT_DIR]" >&2; exit 2 ;;
 esac
 
 missing=()

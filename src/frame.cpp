@@ -35,16 +35,18 @@ void free_error_buffer(void *buffer) {
 // end (winpthreads, linked into pbq.dll, runs it when each thread detaches). In a
 // static build this pins the program, which changes nothing.
 #ifdef _WIN32
-void pin_module() {
+bool pin_module() {
   HMODULE self = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                     reinterpret_cast<LPCWSTR>(&free_error_buffer), &self);
+  return GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                            reinterpret_cast<LPCWSTR>(&free_error_buffer), &self) != 0;
 }
 #endif
 
 void make_error_key() {
 #ifdef _WIN32
-  pin_module();
+  // Unpinned, a FreeLibrary could unmap the destructor that threads run as they end:
+  // then no key at all. Calls answer as always; only their error texts read "".
+  if (!pin_module()) return;
 #endif
   g_last_err_ready = pthread_key_create(&g_last_err, free_error_buffer) == 0;
 }

@@ -209,17 +209,19 @@ TEST(UrlIndex, HighHalfOfTheProductIsExact) {
 #endif
 }
 
-// Where size_t is 32 bits, an array of 64-bit count whose bytes pass the address space
-// is refused as if memory ran out, never allocated at a wrapped, smaller size; within
-// range the allocation is exact everywhere.
+// An array whose bytes pass the address space is refused as if memory ran out, never
+// allocated at a wrapped, smaller size: on a 32-bit target past SIZE_MAX, and on every
+// target past 2^64 bytes. Within range the allocation is exact everywhere.
 TEST(Sizes, ArraysBeyondTheAddressSpaceAreRefused) {
-  if constexpr (sizeof(size_t) < sizeof(uint64_t)) {
-    const uint64_t too_many = uint64_t{SIZE_MAX} / sizeof(uint32_t) + 1;  // wraps to 0 bytes
+  const uint64_t past_size_t = uint64_t{SIZE_MAX} / sizeof(uint32_t) + 1;  // wraps to 0 bytes
+  const uint64_t past_64_bits = UINT64_MAX / sizeof(uint32_t) + 1;         // wraps to 0 bytes
+  for (uint64_t too_many : {past_size_t, past_64_bits, UINT64_MAX}) {
+    SCOPED_TRACE(too_many);
     EXPECT_EQ(malloc_array(too_many, sizeof(uint32_t)), nullptr);
     EXPECT_EQ(calloc_array(too_many, sizeof(uint32_t)), nullptr);
     void *block = malloc_array(4, sizeof(uint32_t));
     ASSERT_NE(block, nullptr);
-    EXPECT_EQ(realloc_array(block, too_many + 4, sizeof(uint32_t)), nullptr);  // the block stays
+    EXPECT_EQ(realloc_array(block, too_many, sizeof(uint32_t)), nullptr);  // the block stays
     free(block);
   }
   auto *ids = static_cast<uint32_t *>(calloc_array(1000, sizeof(uint32_t)));

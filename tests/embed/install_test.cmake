@@ -108,6 +108,18 @@ if(STATIC)
   endif()
 endif()
 
+# 1a. A C-only host project (project(... C)) finds the same package: its C programs build
+# and run, whatever C++ feature the package's targets carry.
+run(${CMAKE_COMMAND} -S ${CONSUMER} -B ${WORK_DIR}/cmake-build-c-only -DC_ONLY=ON
+    -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_C_COMPILER=${C_COMPILER} "-DCMAKE_C_FLAGS=${FLAGS}")
+run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake-build-c-only)
+run(${WORK_DIR}/cmake-build-c-only/consumer_c)
+expect_ok("find_package from a C-only project")
+if(STATIC)
+  run(${WORK_DIR}/cmake-build-c-only/consumer_static)
+  expect_ok("find_package from a C-only project, static")
+endif()
+
 # 1b. The same with clang, whose default is C++14: the C++ programs set no standard, so
 # pbq::pbq and pbq::pbq_static must ask for C++17 (pbq.hpp stops with an #error below it).
 find_program(CLANGXX clang++)

@@ -1,4 +1,5 @@
-# Builds a host project that takes pbq in as a part of its own build, four ways:
+# Builds a host project that takes pbq in as a part of its own build, four ways (then twice
+# more as a C-only project, below):
 # add_subdirectory and FetchContent, each shared and static, with GoogleTest made
 # unfindable; the FetchContent ones with clang when it is there (its default is C++14:
 # the host's C++ program sets no standard, pbq's target gives C++17). Checks that pbq
@@ -77,6 +78,29 @@ foreach(how add_subdirectory fetchcontent)
     endif()
     message(STATUS "${label}: ok")
   endforeach()
+endforeach()
+
+# A C-only host project (project(... C)), which has no C++ compile features to give:
+# configuring, building and running its C host, with add_subdirectory (shared) and
+# FetchContent (static).
+foreach(variant "add_subdirectory;ON" "fetchcontent;OFF")
+  list(GET variant 0 how)
+  list(GET variant 1 shared)
+  set(label "${how}, BUILD_SHARED_LIBS=${shared}, a C-only host")
+  set(build ${WORK_DIR}/c-only-${how}-${shared})
+  run(${CMAKE_COMMAND} --no-warn-unused-cli -S ${CMAKE_CURRENT_LIST_DIR}/subproject -B ${build}
+      -DHOW=${how} -DPBQ_SOURCE=${PBQ_SOURCE} -DBUILD_SHARED_LIBS=${shared} -DC_ONLY=ON
+      -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON
+      -DCMAKE_C_COMPILER=${C_COMPILER} -DCMAKE_CXX_COMPILER=${CXX_COMPILER})
+  if(run_errors MATCHES "Warning|Error")
+    message(FATAL_ERROR "${label}: configuring warned:\n${run_errors}")
+  endif()
+  run(${CMAKE_COMMAND} --build ${build} -j 2)
+  run(${build}/host)
+  if(NOT run_output MATCHES "host ok")
+    message(FATAL_ERROR "${label}: host said ${run_output}")
+  endif()
+  message(STATUS "${label}: ok")
 endforeach()
 
 # xxhash's header hidden from the search (as on a machine without libxxhash-dev): configuring

@@ -1,5 +1,5 @@
 # What tests/install/python.sh, node.sh and java.sh share; sourced, not run. Each copies
-# its artifact, the album and the README's quick start into a fresh folder, then runs
+# its artifact, the album and its page's quick start (docs/) into a fresh folder, then runs
 # its install and the quick start there through without-tree.sh, with this checkout
 # out of reach.
 
@@ -26,14 +26,15 @@ take_artifact() { # PATTERN
   basename "${found[0]}"
 }
 
-# The README's quick start in LANGUAGE: the first ```LANGUAGE block that contains TEXT.
-quick_start() { # LANGUAGE TEXT
-  awk -v lang="$1" -v text="$2" '
+# A quick start of the docs: the first ```LANGUAGE block of PAGE (docs/python.md, ...) that
+# contains TEXT.
+quick_start() { # PAGE LANGUAGE TEXT
+  awk -v lang="$2" -v text="$3" '
     !inside && $0 == "```" lang { inside = 1; block = ""; next }
     inside && $0 == "```" { inside = 0; if (index(block, text)) { printf "%s", block; found = 1; exit } next }
     inside { block = block $0 "\n" }
-    END { exit !found }' "$top/README.md" || {
-    echo "$0: README.md has no \`\`\`$1 block containing '$2'" >&2
+    END { exit !found }' "$top/$1" || {
+    echo "$0: $1 has no \`\`\`$2 block containing '$3'" >&2
     exit 1
   }
 }

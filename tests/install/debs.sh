@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # The Debian packages of DIST_DIR as a user of a stock Debian 12 gets them: `apt-get install
 # ./*.deb` in a throwaway root that has only Debian 12's archive (debootstrap, minbase, plus a
-# C compiler), then the README's C quick start built there through pkg-config, against the
-# shared library and statically, and pbq, pbq-play and pbq-make-album run. Only the .deb
-# files and the quick start are copied in; the checkout is out of the root's reach.
+# C compiler and sudo): every `<!-- test: debian12 -->` block of the README and docs/ run
+# there as typed, as root, from a folder holding a copy of DIST_DIR as dist/ (all of it: the
+# other platforms' folders too, which the README's globs must not catch) and the pages'
+# `<!-- test: file NAME -->` blocks (the C quick start); then the packages, the quick start
+# built against the shared library and statically, and pbq, pbq-play and pbq-make-album are
+# checked. The checkout is out of the root's reach.
 # Before that, on the packages themselves: lintian finds no error, and the shipped
 # libpbq.so.1 exports exactly the 26 functions of pbq.h and has no RUNPATH.
 #
@@ -35,8 +38,8 @@ trap 'rm -rf "$unpacked"' EXIT
 for deb in "${debs[@]}"; do dpkg-deb -x "$deb" "$unpacked"; done
 so=$(echo "$unpacked"/usr/lib/*/libpbq.so.1)
 exported=$(nm -D --defined-only "$so" | awk '{print $3}')
-expected=$(sed -n 's/^PBQ_API [^(]*[ *]\(pbq_[a-z_]*\)(.*/\1/p' "$top/include/pbq.h" | sort)
-if [ "$(sort <<<"$exported")" != "$expected" ] || [ "$(wc -l <<<"$expected")" -ne 26 ]; then
+expected=$(cmake -P "$top/cmake/pbq_header.cmake" exports | LC_ALL=C sort)
+if [ "$(LC_ALL=C sort <<<"$exported")" != "$expected" ]; then
   echo "libpbq.so.1 exports:"; echo "$exported"; echo "pbq.h declares:"; echo "$expected"; exit 1
 fi
 for elf in "$so" "$unpacked"/usr/bin/*; do
@@ -82,11 +85,17 @@ work=$(mktemp -d /var/tmp/pbq-debs.XXXXXX)
 trap 'rm -rf "$unpacked" "$work"' EXIT
 cp -a "$cache/root" "$work/root"
 cp /etc/resolv.conf "$work/root/etc/resolv.conf"
-mkdir -p "$work/root/tmp/pbq-test/debs"
-cp "${debs[@]}" "$work/root/tmp/pbq-test/debs/"
-# The README's C quick start: its first C block.
-awk '/^```c$/ { n++; inside = (n == 1); next } /^```/ { inside = 0 } inside' "$top/README.md" \
-  >"$work/root/tmp/pbq-test/quickstart.c"
+mkdir -p "$work/root/tmp/pbq-test"
+cp -r "$dist" "$work/root/tmp/pbq-test/dist"
+# The pages' debian12 blocks, one script per page (README first), and their files.
+python3 "$top/tests/docs/blocks.py" script "$top" debian12 "$work/pages" >"$work/pages.list"
+grep -qx README "$work/pages.list" || { echo "README.md has no <!-- test: debian12 --> block"; exit 1; }
+mkdir -p "$work/root/tmp/pbq-test/pages"
+while read -r page; do
+  cp -r "$work/pages/$page/." "$work/root/tmp/pbq-test/"
+  cp "$work/pages/$page.sh" "$work/root/tmp/pbq-test/pages/"
+done <"$work/pages.list"
+cp "$work/pages.list" "$work/root/tmp/pbq-test/pages/list"
 cat >"$work/root/tmp/pbq-test/run.sh" <<'EOF'
 set -eu
 cd /tmp/pbq-test
@@ -94,22 +103,31 @@ fail() { echo "$1"; [ -f "${2:-}" ] && cat "$2"; exit 1; }
 grep -v '^#' /etc/apt/sources.list | grep -q . && [ -z "$(ls /etc/apt/sources.list.d)" ] ||
   fail "the root knows more than Debian 12's archive"
 apt-get -o DPkg::Lock::Timeout=900 -qq update
-apt-get -o DPkg::Lock::Timeout=900 -o DPkg::Options::=--force-unsafe-io -y install ./debs/*.deb >apt.log 2>&1 || fail "apt-get install failed:" apt.log
+# The pages say `sudo`: a Debian 12 user has it (the cached root may predate it).
+command -v sudo >/dev/null || apt-get -o DPkg::Lock::Timeout=900 -qq -y install sudo >/dev/null 2>&1 || fail "no sudo"
+# apt answers the pages' `apt-get install` itself; dpkg may skip its syncs in a throwaway root.
+printf 'APT::Get::Assume-Yes "true";\nDPkg::Options:: "--force-unsafe-io";\nDPkg::Lock::Timeout "900";\n' \
+  >/etc/apt/apt.conf.d/99pbq-test
+while read -r page; do
+  bash "pages/$page.sh" >"$page.log" 2>&1 || fail "a command of $page failed, as typed:" "$page.log"
+  echo "ok   $page: $(grep -c '^\$ ' "$page.log") commands as typed in Debian 12"
+done <pages/list
+grep -q 'self-test passed' README.log || fail "the README's pbq --script did not pass its self-test:" README.log
 for p in libpbq1 libpbq-dev pbq-tools; do
   [ "$(dpkg-query -W -f='${Status}' "$p")" = "install ok installed" ] || fail "$p is not installed"
 done
-echo "ok   apt-get install ./*.deb on Debian 12: $(grep -c '^Setting up' apt.log) packages set up"
+echo "ok   the README's apt-get install on Debian 12: $(grep -c '^Setting up' README.log) packages set up"
 
 check_quickstart() {  # PROGRAM
   ./"$1" >"$1.out" 2>&1 || fail "$1 failed:" "$1.out"
   grep -q '"title":"Harbour Lights"' "$1.out" && grep -q '"lastTrackTime":42.5' "$1.out" ||
     fail "$1 printed something else:" "$1.out"
 }
-gcc -std=c99 -Wall -Wextra -Werror quickstart.c $(pkg-config --cflags --libs pbq) -o quickstart
+gcc -std=c99 -Wall -Wextra -Werror quickstart.c $(pkg-config --cflags --libs pbq) -o quickstart-strict
 check_quickstart quickstart
+check_quickstart quickstart-strict
 ldd quickstart | grep -qE 'libpbq.so.1 => /(usr/)?lib/' || fail "quickstart does not use the installed libpbq.so.1"
 echo "ok   README's C quick start, built with pkg-config pbq, runs"
-gcc -static -std=c99 -Wall -Wextra -Werror quickstart.c $(pkg-config --static --cflags --libs pbq) -o quickstart-static
 check_quickstart quickstart-static
 readelf -d quickstart-static | grep -q NEEDED && fail "quickstart-static is not static"
 echo "ok   the same, linked statically with pkg-config --static pbq (libpbq.a, no yyjson package)"

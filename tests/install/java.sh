@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The jar as a Java host gets it: the README's quick start compiled into App.java beside
+# The jar as a Java host gets it: the quick start of docs/java.md, App.java, compiled beside
 # the jar in a fresh folder, run as `java -cp pbq-VERSION.jar:. App` and the jar's own
 # self-test run from another folder, with this checkout out of reach. The jar's
 # libraries go into a private temporary folder that is gone after the run, and
@@ -8,13 +8,7 @@
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 jar=$(take_artifact 'pbq-[0-9]*.jar')
-{
-  echo 'public class App {'
-  echo '  public static void main(String[] args) throws Exception {'
-  quick_start java 'pbq.Queue'
-  echo '  }'
-  echo '}'
-} >"$place/App.java"
+quick_start docs/java.md java 'public class App' >"$place/App.java"
 # Which libpbq files the JVM has mapped once the glue is loaded.
 cat >"$place/Mapped.java" <<'JAVA'
 public class Mapped {

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # The npm package as a Node host gets it: `npm install ./pbq-VERSION.tgz` offline in a
-# fresh folder, with this checkout out of reach; then the README's quick start through
+# fresh folder, with this checkout out of reach; then the quick start of docs/node.md through
 # require and through import, and the message when the package's libpbq.so.1 is gone.
 #   tests/install/node.sh [DIST_DIR]
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 package=$(take_artifact 'pbq-[0-9]*.tgz')
-quick_start js "require('pbq')" >"$place/quick_start.cjs"
+quick_start docs/node.md js "require('pbq')" >"$place/quick_start.cjs"
 # The same lines as an ES module: its first line becomes imports.
 {
   echo "import { Queue, Action } from 'pbq'; import fs from 'node:fs';"
@@ -25,7 +25,8 @@ done
 # The package's own copies.
 mapped=$(node -e "require('pbq'); process.stdout.write(require('fs').readFileSync('/proc/self/maps', 'utf8'))" |
   grep -oE '/[^ ]*/(libpbq[^ ]*|pbq\.node)' | sort -u)
-native=$PWD/node_modules/pbq/prebuilds/linux-x64
+# The folder is named as Node names this platform (dist-node.sh does the same).
+native=$PWD/node_modules/pbq/prebuilds/$(node -p 'process.platform + "-" + process.arch')
 [ "$mapped" = "$native/libpbq.so.1"$'\n'"$native/pbq.node" ] || { echo "node mapped: $mapped" >&2; exit 1; }
 [ -f node_modules/pbq/index.d.ts ] || { echo "the package has no TypeScript declarations" >&2; exit 1; }
 ./check-elf.sh "$native/pbq.node" "$native/libpbq.so.1"

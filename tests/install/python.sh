@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The wheel as a Python host gets it: installed offline into a fresh venv of Debian's
-# Python, with this checkout out of reach; then the README's quick start. The package
+# Python, with this checkout out of reach; then the quick start of docs/python.md. The package
 # must load its own copy of libpbq.so.1, and PBQ_LIBRARY must still override it.
 #   tests/install/python.sh [DIST_DIR]
 set -euo pipefail
@@ -9,7 +9,7 @@ wheel=$(take_artifact 'pbq-*-py3-none-linux_*.whl')
 # Built from a copy: nothing of the build in the package's source folder.
 leftovers=$(find "$top/bindings/python" \( -name '*.egg-info' -o -name build -o -name dist \) -print)
 [ -z "$leftovers" ] || { echo "the wheel's build left $leftovers" >&2; exit 1; }
-quick_start python 'import pbq' >"$place/quick_start.py"
+quick_start docs/python.md python 'import pbq' >"$place/quick_start.py"
 cat >"$place/run.sh" <<'SCRIPT'
 set -euo pipefail
 cd "$1"

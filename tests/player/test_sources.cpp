@@ -43,6 +43,9 @@ TEST(Sources, M3uEntries) {
       {"attributes after the length, commas in the title, a bad length",
        "#EXTINF:61 tvg-id=\"x\",A, B\nx.wav\n#EXTINF:abc,C\ny.wav",
        {{"x.wav", "A, B", 61, 2}, {"y.wav", "C", 0, 4}}},
+      {"a length past a double, infinite or not a number: unknown",
+       "#EXTINF:1e999,Huge\na.wav\n#EXTINF:inf,Inf\nb.wav\n#EXTINF:nan,NaN\nc.wav\n",
+       {{"a.wav", "Huge", 0, 2}, {"b.wav", "Inf", 0, 4}, {"c.wav", "NaN", 0, 6}}},
       {"nothing", "#EXTM3U\n", {}},
   };
   for (const m3u_case &c : cases) {
