@@ -2,10 +2,21 @@
 # The MPRIS track list of a long queue: a window of 1,000 entries around the current
 # one, with ids that stay while the window does not change, TrackListReplaced only
 # when it does, and edits through ids of the window. On a private session bus:
-#   dbus-run-session -- tests/player/mpris_window.sh PBQ_PLAY PBQ_MAKE_ALBUM
+#   tests/player/mpris_window.sh PBQ_PLAY PBQ_MAKE_ALBUM   (it starts its own bus)
 set -euo pipefail
 play=${1:?usage: mpris_window.sh PBQ_PLAY PBQ_MAKE_ALBUM}
 make_album=${2:?usage: mpris_window.sh PBQ_PLAY PBQ_MAKE_ALBUM}
+
+for tool in dbus-run-session dbus-send dbus-monitor; do
+  if ! command -v "$tool" >/dev/null; then
+    if [ "${CI:-}" = true ]; then echo "FAILED: $tool is not installed (scripts/install-deps.sh test installs it)" >&2; exit 1; fi
+    echo "skipped: $tool is not installed" >&2
+    exit 77
+  fi
+done
+if [ -z "${PBQ_MPRIS_PRIVATE_BUS:-}" ]; then
+  PBQ_MPRIS_PRIVATE_BUS=1 exec dbus-run-session -- "$0" "$@"
+fi
 
 work=$(mktemp -d)
 player_pid=
