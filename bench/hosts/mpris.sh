@@ -3,6 +3,7 @@
 # reading Position and Metadata, and calling Next (under repeat all, so that every
 # call moves). pbq-play runs on the fake sink with a JSON list of the test tones.
 #   bench/hosts/mpris.sh        (from the repository root)
+# Every length's player runs at once and the timed batches take turns between them.
 # BENCH_SIZES (default '10 100000 1000000'), PBQ_RELEASE (default build/release),
 # BENCH_ROUND_TRIPS (the calls of each kind in a timed batch; default 20, 5 from
 # 1,000,000 on).
@@ -22,63 +23,74 @@ done
 command -v dbus-send >/dev/null || { echo "mpris.sh: dbus-send is missing" >&2; exit 2; }
 
 work=$(mktemp -d)
-player_pid=
+player_pids=()
 cleanup() {
-  [ -n "$player_pid" ] && kill "$player_pid" 2>/dev/null || true
+  for pid in "${player_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   rm -rf "$work"
 }
 trap cleanup EXIT
 "$make_album" "$work/album" 8 30 >/dev/null
 
 now_ns() { date +%s%N; }
-dest=org.mpris.MediaPlayer2.pbq
-get() {
-  dbus-send --session --print-reply --dest=$dest /org/mpris/MediaPlayer2 \
-    org.freedesktop.DBus.Properties.Get string:org.mpris.MediaPlayer2.Player string:"$1" >/dev/null
+get() {  # get DEST PROPERTY
+  dbus-send --session --print-reply --dest="$1" /org/mpris/MediaPlayer2 \
+    org.freedesktop.DBus.Properties.Get string:org.mpris.MediaPlayer2.Player string:"$2" >/dev/null
 }
-next() { dbus-send --session --print-reply --dest=$dest /org/mpris/MediaPlayer2 org.mpris.MediaPlayer2.Player.Next >/dev/null; }
+next() { dbus-send --session --print-reply --dest="$1" /org/mpris/MediaPlayer2 org.mpris.MediaPlayer2.Player.Next >/dev/null; }
 
-# Milliseconds per call of COMMAND... over ROUNDS calls, the best of three batches
-# (the machine is noisy); a last Position read waits for the work the calls left
-# to the player (a method is answered before it runs).
-per_call() {
-  local rounds=$1 start end best=
-  shift
-  for _ in 1 2 3; do
-    start=$(now_ns)
-    for ((i = 0; i < rounds; i++)); do "$@"; done
-    get Position
-    end=$(now_ns)
-    [ -z "$best" ] || [ $((end - start)) -lt "$best" ] && best=$((end - start))
+# Milliseconds per call over a batch of ROUNDS calls to DEST; a last Position read
+# waits for the work the calls left to the player (a method is answered before it
+# runs).
+batch() {
+  local rounds=$1 dest=$2 call=$3 start end
+  start=$(now_ns)
+  for ((i = 0; i < rounds; i++)); do
+    if [ "$call" = Next ]; then next "$dest"; else get "$dest" "$call"; fi
   done
-  awk -v t="$best" -v r="$rounds" 'BEGIN { printf "%.3f", t / 1e6 / (r + 1) }'
+  get "$dest" Position
+  end=$(now_ns)
+  echo $(((end - start) / (rounds + 1)))
 }
 
-declare -A ms
+# One player per length, all on the bus at once; the batches take turns between
+# them, so that the machine's noise falls on every length alike. The best of three
+# batches of each kind counts.
+declare -A dest ms
+fifos=()
 for n in $sizes; do
   list=$work/album/list-$n.json
   python3 "$here/tone_list.py" list "$work/album" "$n" "$list"
-  rounds=${BENCH_ROUND_TRIPS:-$((n >= 1000000 ? 5 : 20))}
-  rm -f "$work/input" && mkfifo "$work/input"
-  XDG_STATE_HOME="$work/state" "$play" --sink fake --fresh "$list" <"$work/input" >"$work/out" 2>&1 &
-  player_pid=$!
-  exec 3>"$work/input"
-  echo "repeat all" >&3
-  until grep -q "on the session bus as $dest\$" "$work/out"; do
-    kill -0 "$player_pid" 2>/dev/null || { cat "$work/out" >&2; exit 2; }
+  mkfifo "$work/input-$n"
+  XDG_STATE_HOME="$work/state-$n" "$play" --sink fake --fresh "$list" <"$work/input-$n" >"$work/out-$n" 2>&1 &
+  player_pids+=("$!")
+  exec {fd}>"$work/input-$n"
+  fifos+=("$fd")
+  echo "repeat all" >&"$fd"
+  until grep -q "on the session bus as " "$work/out-$n"; do
+    kill -0 "${player_pids[-1]}" 2>/dev/null || { cat "$work/out-$n" >&2; exit 2; }
     sleep 0.1
   done
-  get Position  # the main loop runs
+  dest[$n]=$(grep -o "on the session bus as .*" "$work/out-$n" | head -1 | cut -d' ' -f6)
+  get "${dest[$n]}" Position  # its main loop runs
+done
+for _ in 1 2 3; do
+  for n in $sizes; do
+    rounds=${BENCH_ROUND_TRIPS:-$((n >= 1000000 ? 5 : 20))}
+    for call in Position Metadata Next; do
+      t=$(batch "$rounds" "${dest[$n]}" "$call")
+      if [ -z "${ms[$call,$n]:-}" ] || [ "$t" -lt "${ms[$call,$n]}" ]; then ms[$call,$n]=$t; fi
+    done
+  done
+done
+for n in $sizes; do
   for call in Position Metadata Next; do
-    if [ "$call" = Next ]; then ms[$call,$n]=$(per_call "$rounds" next)
-    else ms[$call,$n]=$(per_call "$rounds" get "$call"); fi
+    ms[$call,$n]=$(awk -v t="${ms[$call,$n]}" 'BEGIN { printf "%.3f", t / 1e6 }')
     echo "mpris $call $n tracks: ${ms[$call,$n]} ms"
   done
-  echo quit >&3
-  exec 3>&-
-  wait "$player_pid" || true
-  player_pid=
 done
+for fd in "${fifos[@]}"; do echo quit >&"$fd"; exec {fd}>&-; done
+for pid in "${player_pids[@]}"; do wait "$pid" || true; done
+player_pids=()
 
 missed=0
 for limit in Position:1.5 Metadata:3 Next:3; do
