@@ -123,6 +123,9 @@ void session::fail(const std::string &message) {
 
 state_text &session::read() {
   if (stale_) {
+    // The old document goes first: the new one can then take its memory, still
+    // mapped, rather than fresh pages.
+    state_ = state_text();
     state_ = state_text::of(queue_.get());
     stale_ = false;
     reads_++;
