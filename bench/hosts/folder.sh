@@ -19,6 +19,10 @@ files=${BENCH_FOLDER_FILES:-10000}
 play=$release/player/pbq-play
 make_album=$release/player/pbq-make-album
 here=$(dirname "$0")
+# The tones' maker is not among what the runner builds: built here when missing.
+if [ ! -x "$make_album" ] && [ -f "$release/CMakeCache.txt" ]; then
+  cmake --build "$release" --target pbq_make_album >/dev/null || { echo "folder.sh: cannot build pbq-make-album" >&2; exit 2; }
+fi
 for f in "$play" "$make_album"; do
   [ -x "$f" ] || { echo "folder.sh: $f is missing (build the release preset)" >&2; exit 2; }
 done
