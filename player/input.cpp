@@ -102,6 +102,13 @@ void player::run_command(std::string_view line) {
   size_t space = line.find_first_of(" \t");
   std::string command(line.substr(0, space));
   std::string args(space == std::string_view::npos ? std::string_view() : cli::trim(line.substr(space)));
+  if (command == "load" && scan_) {
+    // Another list takes the queue's place: what the reading finds would join it.
+    scan_.reset();
+    saved_resume_.reset();
+    awaiting_first_start_ = waiting_for_scan_ = false;
+    say("  (the reading of " + cli::printable(tracks_path_) + " stops: another list is loaded)");
+  }
   if (!player_command(command, args)) {
     session_.run(line);
     perform_pending();

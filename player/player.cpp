@@ -303,9 +303,9 @@ void player::perform_pending() {
 void player::start_current(double start_seconds) {
   if (skip_source_ != 0) g_source_remove(skip_source_);  // whatever was to be tried next, this comes instead
   skip_source_ = 0;
-  awaiting_first_start_ = false;
   const cli::queue_head &head = session_.read().head();
-  if (!head.current_track) return stop(false);
+  if (!head.current_track) return stop(false);  // nothing yet: a scan's first entry still starts
+  awaiting_first_start_ = false;
   media m = locate(head.current_track->url, base_dir_);
   if (m.problem.empty()) {
     // After a run of skips, the entry that plays is shown once, with the queue.
@@ -317,6 +317,11 @@ void player::start_current(double start_seconds) {
   }
   say("cannot play #" + std::to_string(head.current) + " " + cli::describe(*head.current_track) + ": " +
       cli::printable(m.problem) + "; skipping");
+  if (state_ != playback::stopped) {
+    // What played before is over: it must not go on sounding while the next entries are tried.
+    engine_.stop();
+    state_ = playback::stopped;
+  }
   skip_later();
 }
 

@@ -19,14 +19,19 @@ files=${BENCH_FOLDER_FILES:-10000}
 play=$release/player/pbq-play
 make_album=$release/player/pbq-make-album
 here=$(dirname "$0")
+# The tones' maker is not among what the runner builds: built here when missing.
+if [ ! -x "$make_album" ] && [ -f "$release/CMakeCache.txt" ]; then
+  cmake --build "$release" --target pbq_make_album >/dev/null || { echo "folder.sh: cannot build pbq-make-album" >&2; exit 2; }
+fi
 for f in "$play" "$make_album"; do
   [ -x "$f" ] || { echo "folder.sh: $f is missing (build the release preset)" >&2; exit 2; }
 done
 
-# Before the background scan, 10,000 files of 0.05 s: 41.71 s to the first sound,
-# which was also the full read (measured on the 2-core machine this work was done
-# on, with other builds running; the best of one run).
-recorded_before=41.71
+# Before the background scan, 10,000 files of 0.05 s: the first sound, which was also
+# the full read, came after 41.71 s in one run and 26.30 s in another (a build of the
+# code before, on the same 2-core machine, with other builds running). The lower
+# figure counts, so the target is not met by a slow day before.
+recorded_before=26.30
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

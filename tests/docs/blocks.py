@@ -8,9 +8,12 @@ A shell block is preceded by an HTML comment that says what runs it:
   <!-- test: file NAME -->  (before any code block) the block saved as NAME first
 
   blocks.py check TOP                  markers, `by` lines and relative links; exit 1 on a fault
+  blocks.py globs TOP PLACE            each `dist/` glob of a folder or debian12 command matches
+                                       exactly one file under PLACE (a folder holding dist/)
   blocks.py script TOP KIND DIR        writes DIR/<page>.sh (the page's KIND blocks, in order)
                                        and the page's files into DIR/<page>/; lists the pages
 """
+import glob
 import os
 import re
 import shlex
@@ -147,7 +150,35 @@ def script(top, kind, out):
     return 0
 
 
+def globs(top, place):
+    """Every glob naming dist/ in a folder or debian12 command catches one file, no more:
+    another architecture's package or another package's tarball beside it would be installed
+    too."""
+    faults, seen = [], 0
+    for page in pages(top):
+        rel = os.path.relpath(page, top)
+        for line, language, kind, _, text in blocks(page):
+            if language not in SHELL or kind not in ("folder", "debian12"):
+                continue
+            for command in commands(text):
+                for word in command.split():
+                    if "*" in word and "dist/" in word:
+                        seen += 1
+                        found = glob.glob(os.path.join(place, word))
+                        if len(found) != 1:
+                            names = ", ".join(os.path.relpath(f, place) for f in found) or "nothing"
+                            faults.append(f"{rel}:{line}: {word} matches {names}")
+    for fault in faults:
+        print(fault)
+    if faults:
+        return 1
+    print(f"docs: each of the {seen} dist/ globs of the documented commands matches one file")
+    return 0
+
+
 if __name__ == "__main__":
+    if len(sys.argv) == 4 and sys.argv[1] == "globs":
+        sys.exit(globs(sys.argv[2], sys.argv[3]))
     if len(sys.argv) == 3 and sys.argv[1] == "check":
         sys.exit(check(sys.argv[2]))
     if len(sys.argv) == 5 and sys.argv[1] == "script":

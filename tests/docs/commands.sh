@@ -7,9 +7,12 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 dist=$(cd "${1:?usage: commands.sh DIST_DIR}" && pwd)
+[ "$(basename "$dist")" = dist ] || { echo "commands.sh: DIST_DIR must be a folder named dist" >&2; exit 2; }
 work=$(mktemp -d /tmp/pbq-docs-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
+# The documented globs, against dist/ as make dist lays it out: one file each.
+python3 "$top/tests/docs/blocks.py" globs "$top" "$(dirname "$dist")"
 python3 "$top/tests/docs/blocks.py" script "$top" folder "$work/scripts" >"$work/pages"
 [ -s "$work/pages" ] || { echo "commands.sh: no <!-- test: folder --> block found" >&2; exit 1; }
 while read -r page; do

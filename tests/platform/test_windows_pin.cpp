@@ -33,7 +33,9 @@ void check(bool ok, const char *what) {
 
 }  // namespace
 
-extern "C" decltype(&GetModuleHandleExW) __imp_GetModuleHandleExW = refuse_pin;
+extern "C" {
+decltype(&GetModuleHandleExW) __imp_GetModuleHandleExW = refuse_pin;
+}
 
 int main() {
   check(pbq_jump(nullptr, 0) == PBQ_REFUSED, "a null handle is refused");
