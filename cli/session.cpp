@@ -60,6 +60,7 @@ bool session::open(std::string tracks_json, int32_t start_index, std::string *er
 }
 
 bool session::run(std::string_view line) {
+  stale_ = true;  // any command may change the queue
   line = trim(line);
   if (line.empty() || line.front() == '#') return true;
   if (line.front() == '!') {
@@ -120,30 +121,33 @@ void session::fail(const std::string &message) {
   out_ << "error: " << message << "\n";
 }
 
-std::optional<queue_state> session::state() {
-  pbq::result<std::string> doc = queue_.state_json();
-  if (!doc) return std::nullopt;
-  return read_state(doc.value());
+state_text &session::read() {
+  if (stale_) {
+    // The old document goes first: the new one can then take its memory, still
+    // mapped, rather than fresh pages.
+    state_ = state_text();
+    state_ = state_text::of(queue_.get());
+    stale_ = false;
+    reads_++;
+  }
+  return state_;
 }
 
 std::string session::playing(const char *verb) {
-  std::optional<queue_state> s = state();
-  const track_info *track = s ? current_track(*s) : nullptr;
-  if (track == nullptr) return "idle: nothing to play";
-  return std::string(verb) + " #" + std::to_string(s->current) + " " + describe(*track);
+  const queue_head &head = read().head();
+  if (!head.current_track) return "idle: nothing to play";
+  return std::string(verb) + " #" + std::to_string(head.current) + " " + describe(*head.current_track);
 }
 
 void session::report_state(const std::string &action) {
   out_ << action << "\n";
+  state_text &state = read();
+  if (!state.ok()) return fail("out of memory");
   if (json_view_) {
-    pbq::result<std::string> doc = queue_.state_json();
-    if (!doc) return fail(doc.error());
-    out_ << printable(doc.value()) << "\n";
+    out_ << printable(state.text()) << "\n";
     return;
   }
-  std::optional<queue_state> s = state();
-  if (!s) return fail("out of memory");
-  out_ << render(*s, sleep_left_);
+  out_ << render(state, sleep_left_);
 }
 
 std::optional<std::string> session::track_argument(std::string_view args) {
@@ -241,9 +245,8 @@ void session::cmd_remove(std::string_view args) {
   std::optional<int32_t> offset = parse_int32(args);
   if (!offset) return fail(usage_error("remove K (an up-next index)"));
   if (!queue_.remove_up_next(*offset)) {
-    std::optional<queue_state> s = state();
     return fail("no up-next entry " + std::to_string(*offset) + " (up next holds " +
-                std::to_string(s ? s->up_next : 0) + ")");
+                std::to_string(read().head().up_next) + ")");
   }
   report_state(playing("keep playing"));
 }
@@ -254,9 +257,8 @@ void session::cmd_move(std::string_view args) {
   std::optional<int32_t> to = words.size() == 2 ? parse_int32(words[1]) : std::nullopt;
   if (!from || !to) return fail(usage_error("move FROM TO (up-next indices)"));
   if (!queue_.move_up_next(*from, *to)) {
-    std::optional<queue_state> s = state();
     return fail("cannot move up-next entry " + std::to_string(*from) + " to " + std::to_string(*to) +
-                " (up next holds " + std::to_string(s ? s->up_next : 0) + ")");
+                " (up next holds " + std::to_string(read().head().up_next) + ")");
   }
   report_state(playing("keep playing"));
 }
@@ -314,16 +316,17 @@ void session::cmd_tick(std::string_view args) {
 }
 
 void session::cmd_state() {
-  pbq::result<std::string> doc = queue_.state_json();
-  if (!doc) return fail(doc.error());
-  out_ << printable(doc.value()) << "\n";
+  state_text &state = read();
+  if (!state.ok()) return fail("out of memory");
+  out_ << printable(state.text()) << "\n";
 }
 
 void session::cmd_queue() {
-  std::optional<queue_state> s = state();
-  if (!s) return fail("out of memory");
-  out_ << "play queue: " << s->queue.size() << (s->queue.size() == 1 ? " entry" : " entries") << "\n"
-       << render_queue(*s);
+  state_text &state = read();
+  if (!state.ok()) return fail("out of memory");
+  uint64_t count = state.head().count;
+  out_ << "play queue: " << count << (count == 1 ? " entry" : " entries") << "\n";
+  render_queue(state, out_);
 }
 
 void session::cmd_export(std::string_view args) {

@@ -56,16 +56,30 @@ class session {
   // "VERB #index title - artist (m:ss)" for the current entry, or "idle: ...".
   std::string playing(const char *verb);
 
+  // The state document after the last change: read once after each command (or
+  // use of queue()) that may have changed the queue, however often it is asked for.
+  state_text &read();
+  // pbq_check_sleep_timer at `now`: the queue changes only when the timer fires.
+  int64_t poll_sleep_timer(int64_t now) {
+    int64_t left = queue_.check_sleep_timer(now);
+    if (left == 0) stale_ = true;
+    return left;
+  }
+  // Counts the documents read, so that a host can tell a new one from the last.
+  uint64_t reads() const { return reads_; }
+
   // For a host with an audio engine: the hooks (not owned; null for none), the
-  // queue and the track list it was loaded from.
+  // queue (taken as changed) and the track list it was loaded from.
   void set_hooks(engine_hooks *hooks) { hooks_ = hooks; }
-  pbq::queue &queue() { return queue_; }
+  pbq::queue &queue() {
+    stale_ = true;
+    return queue_;
+  }
   const std::string &tracks_json() const { return tracks_json_; }
 
  private:
   bool dispatch(std::string_view command, std::string_view args);
   void fail(const std::string &message);
-  std::optional<queue_state> state();
   std::optional<std::string> track_argument(std::string_view args);
 
   void cmd_next();
@@ -93,6 +107,9 @@ class session {
   std::ostream &out_;
   bool json_view_;
   pbq::queue queue_;
+  state_text state_;
+  bool stale_ = true;
+  uint64_t reads_ = 0;
   std::string tracks_json_;
   int64_t clock_ = 0;
   std::optional<int64_t> sleep_left_;

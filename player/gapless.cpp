@@ -5,8 +5,8 @@
 
 namespace player {
 
-std::optional<int64_t> entry_after_end(const cli::queue_state &state) {
-  const auto count = static_cast<int64_t>(state.queue.size());
+std::optional<int64_t> entry_after_end(const cli::queue_head &state) {
+  const auto count = static_cast<int64_t>(state.count);
   if (state.current < 0 || state.current >= count) return std::nullopt;
   // The same order of rules as the end of a track: the sleep first, then repeat
   // one, then the step rule the document reports as "hasNext".

@@ -23,6 +23,7 @@ constexpr const char *k_player_help = R"(player commands:
   status                    what plays, and where
   until SECONDS             read no more commands until the current track has played SECONDS
   until ended [N]           read no more commands until N more tracks have ended (default 1)
+  until read                read no more commands until the folders, playlists and files are read
   help                      this list
   quit                      save where you are and leave (end of input does too, once nothing plays)
 )";
@@ -101,6 +102,13 @@ void player::run_command(std::string_view line) {
   size_t space = line.find_first_of(" \t");
   std::string command(line.substr(0, space));
   std::string args(space == std::string_view::npos ? std::string_view() : cli::trim(line.substr(space)));
+  if (command == "load" && scan_) {
+    // Another list takes the queue's place: what the reading finds would join it.
+    scan_.reset();
+    saved_resume_.reset();
+    awaiting_first_start_ = waiting_for_scan_ = false;
+    say("  (the reading of " + cli::printable(tracks_path_) + " stops: another list is loaded)");
+  }
   if (!player_command(command, args)) {
     session_.run(line);
     perform_pending();
@@ -109,26 +117,30 @@ void player::run_command(std::string_view line) {
   bus_.refresh();
 }
 
-void player::bus_command(const std::string &line) {
+bool player::bus_command(const std::string &line) {
   say("mpris> " + cli::printable(line));
   int before = failures();
   run_command(line);
-  forgiven_ += failures() - before;  // the bus's failures are not the script's
+  int failed = failures() - before;
+  forgiven_ += failed;  // the bus's failures are not the script's
   if (line == "pause" || line == "stop") held_by_bus_ = state_ != playback::playing;
   out_ << std::flush;
+  return failed == 0;
 }
 
-bus_view player::bus_look() {
-  bus_view view;
-  view.status = state_ == playback::playing ? "Playing" : state_ == playback::paused ? "Paused" : "Stopped";
-  view.state = state();
-  if (const cli::track_info *track = view.state ? cli::current_track(*view.state) : nullptr) {
-    view.uri = locate(track->url, base_dir_).uri;
-  }
-  view.position = position();
-  view.volume = engine_.volume();
-  return view;
+cli::state_text &player::bus_state() { return session_.read(); }
+
+uint64_t player::bus_state_reads() { return session_.reads(); }
+
+std::string player::bus_uri(const std::string &url) { return locate(url, base_dir_).uri; }
+
+const char *player::bus_status() {
+  return state_ == playback::playing ? "Playing" : state_ == playback::paused ? "Paused" : "Stopped";
 }
+
+double player::bus_position() { return position(); }
+
+double player::bus_volume() { return engine_.volume(); }
 
 void player::bus_set_volume(double volume) { engine_.set_volume(volume); }
 
@@ -183,16 +195,23 @@ bool player::player_command(const std::string &command, const std::string &args)
     }
     const char *what = state_ == playback::playing ? "playing" : state_ == playback::paused ? "paused" : "stopped";
     say(session_.playing(what) + " at " + cli::clock_text(position()) + " (" + seconds_text(position()) + " s)");
+    if (scan_) {
+      scan_progress p = scan_->progress();
+      say("reading: " + std::to_string(p.read) + " of " + std::to_string(p.found) +
+          (p.listed ? " entries ready" : " entries found so far ready"));
+    }
   } else if (command == "until") {
     std::vector<std::string_view> words = cli::split_words(args);
     wait_for w;
-    if (words.size() >= 1 && words[0] == "ended") {
+    if (words.size() == 1 && words[0] == "read") {
+      w.read = true;
+    } else if (words.size() >= 1 && words[0] == "ended") {
       std::optional<int32_t> n = words.size() == 2 ? cli::parse_int32(words[1]) : std::optional<int32_t>(1);
       if (words.size() > 2 || !n || *n < 1) return fail("usage: until ended [N]"), true;
       w.ends = ends_seen_ + *n;
     } else {
       w.position = words.size() == 1 ? cli::parse_double(words[0]) : std::nullopt;
-      if (!w.position) return fail("usage: until SECONDS|ended [N]"), true;
+      if (!w.position) return fail("usage: until SECONDS|ended [N]|read"), true;
     }
     waiting_ = w;
   } else {

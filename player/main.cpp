@@ -6,6 +6,7 @@
 // read from the input failed (as pbq), 4 no audio output (or a GStreamer
 // installation without what playing needs).
 #include <gst/gst.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <iostream>
@@ -15,6 +16,7 @@
 
 #include "pbq.hpp"
 #include "player.h"
+#include "status_line.h"
 #include "text.h"
 
 namespace {
@@ -34,7 +36,11 @@ constexpr const char *k_usage =
     "  FILE           an audio file; several sources play one after the other\n"
     "  TRACKS.json    a track list, named alone: \"streamURL\"s are files (relative to the\n"
     "                 list's folder) or URIs\n"
-    "Entries that cannot be played are skipped with a message.\n"
+    "Folders, playlists and files are read in the background: the first file plays as\n"
+    "soon as it is ready, and the rest join the queue in order as they are read. Each\n"
+    "folder is walked once, whatever links lead to it; a link to a folder above is not.\n"
+    "Entries that cannot be played are skipped with a line each; after 100 in a row, or\n"
+    "5 seconds of nothing but failures, playback stops where the run began.\n"
     "\n"
     "Options:\n"
     "  --sink S       the audio output: auto (default), fake (silent, for machines without\n"
@@ -49,7 +55,8 @@ constexpr const char *k_usage =
     "MPRIS:\n"
     "  The player is org.mpris.MediaPlayer2.pbq on the session bus (with an instance\n"
     "  suffix when a second one runs). Every call runs as the typed command does. Paused\n"
-    "  or stopped from the bus, it stays for the bus to resume it or quit it.\n"
+    "  or stopped from the bus, it stays for the bus to resume it or quit it. Its track\n"
+    "  list is a window of up to 1,000 entries around the current one.\n"
     "\n"
     "Exit status:\n"
     "  0 done, 1 bad usage, 2 sources that cannot be read or hold nothing to play,\n"
@@ -122,8 +129,16 @@ int main(int argc, char **argv) {
   if (std::optional<int> stop = parse_options(argc, argv, &opt)) return *stop;
   int status;
   {
+    // On a terminal, how far the reading has got shows on one line, written over.
+    std::optional<player::status_line> line;
+    std::streambuf *terminal = std::cout.rdbuf();
+    if (isatty(STDOUT_FILENO) != 0) std::cout.rdbuf(&line.emplace(terminal));
     player::player p(std::cout, opt.json);
+    p.set_status_line(line ? &*line : nullptr);
     status = p.run(opt);
+    if (line) line->take_down();
+    std::cout << std::flush;
+    std::cout.rdbuf(terminal);
   }
   std::cout << std::flush;
   gst_deinit();

@@ -3,8 +3,10 @@
 // the player's tests and for `make play`.
 //
 //   pbq-make-album [--flac] DIR [COUNT [SECONDS]]
+//   pbq-make-album --folder DIR COUNT [SECONDS]
 //
-// DIR/01.wav ... and DIR/album.json, whose "streamURL"s are the file names.
+// DIR/01.wav ... and DIR/album.json, whose "streamURL"s are the file names; or, for
+// the tests of large folders, DIR/00001.wav ... alone, copies of one short tone.
 #include <gst/gst.h>
 #include <sys/stat.h>
 
@@ -21,12 +23,17 @@
 
 namespace {
 
+constexpr int32_t k_most_in_a_folder = 100000;
+
 constexpr const char *k_usage =
     "usage: pbq-make-album [--flac] DIR [COUNT [SECONDS]]\n"
     "  DIR       the folder to write (made when missing): 01.wav, 02.wav, ... and album.json\n"
     "  COUNT     how many tones, 1 to 64 (default 5)\n"
     "  SECONDS   the length of each, above 0 and at most 600 (default 3)\n"
-    "  --flac    FLAC files carrying the title and artist as tags, instead of WAV\n";
+    "  --flac    FLAC files carrying the title and artist as tags, instead of WAV\n"
+    "usage: pbq-make-album --folder DIR COUNT [SECONDS]\n"
+    "  a folder of COUNT files (1 to 100000), 00001.wav, 00002.wav, ..., each a copy of\n"
+    "  one tone of SECONDS (default 0.05), and no track list: a large folder to play\n";
 
 constexpr int k_sample_rate = 44100;
 constexpr int k_samples_per_buffer = k_sample_rate / 100;  // 10 ms
@@ -85,11 +92,47 @@ bool write_tone(const tone &t, std::string *error) {
   return ok;
 }
 
+// The tone is made once and copied: a folder of many files is made in seconds.
+int make_folder(const std::vector<std::string> &positional) {
+  std::optional<int32_t> count = positional.size() > 1 ? cli::parse_int32(positional[1]) : std::nullopt;
+  std::optional<double> seconds = positional.size() > 2 ? cli::parse_double(positional[2]) : std::optional<double>(0.05);
+  if (!count || *count < 1 || *count > k_most_in_a_folder || !seconds || !(*seconds > 0.0) || *seconds > 600.0) {
+    std::fprintf(stderr, "pbq-make-album: --folder takes COUNT from 1 to %d, SECONDS above 0 and at most 600\n%s",
+                 k_most_in_a_folder, k_usage);
+    return 1;
+  }
+  const std::string &dir = positional[0];
+  if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
+    std::fprintf(stderr, "pbq-make-album: cannot create %s: %s\n", dir.c_str(), std::strerror(errno));
+    return 1;
+  }
+  auto name = [&](int i) {
+    char text[32];
+    std::snprintf(text, sizeof text, "/%05d.wav", i + 1);
+    return dir + text;
+  };
+  std::string error;
+  if (!write_tone(tone{name(0), "", "", note(0), *seconds, false}, &error)) {
+    std::fprintf(stderr, "pbq-make-album: %s: %s\n", name(0).c_str(), error.c_str());
+    return 1;
+  }
+  std::optional<std::string> bytes = cli::read_file(name(0), &error);
+  for (int i = 1; bytes && i < *count; i++) {
+    if (!cli::write_file(name(i), *bytes, &error)) bytes.reset();
+  }
+  if (!bytes) {
+    std::fprintf(stderr, "pbq-make-album: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("%d files of %.3g s in %s\n", *count, *seconds, dir.c_str());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
   gst_init(&argc, &argv);
-  bool flac = false;
+  bool flac = false, folder = false;
   std::vector<std::string> positional;
   for (int i = 1; i < argc; i++) {
     std::string arg = argv[i];
@@ -98,6 +141,8 @@ int main(int argc, char **argv) {
       return 0;
     } else if (arg == "--flac") {
       flac = true;
+    } else if (arg == "--folder") {
+      folder = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       std::fprintf(stderr, "pbq-make-album: unknown option %s\n%s", arg.c_str(), k_usage);
       return 1;
@@ -109,6 +154,7 @@ int main(int argc, char **argv) {
     std::fputs(k_usage, stderr);
     return 1;
   }
+  if (folder) return make_folder(positional);
   std::string dir = positional[0];
   std::optional<int32_t> count = positional.size() > 1 ? cli::parse_int32(positional[1]) : std::optional<int32_t>(5);
   std::optional<double> seconds = positional.size() > 2 ? cli::parse_double(positional[2]) : std::optional<double>(3.0);

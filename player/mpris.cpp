@@ -1,7 +1,7 @@
 // The MPRIS interfaces on the session bus. Methods and property writes become the
 // player's command lines (next, prev, pause, seek, repeat, shuffle, rate, ...), so
 // that the bus gets exactly the answers a typed command gets; properties are read
-// from the state document and the engine.
+// from what the last state document showed, and the position from the engine.
 #include "mpris.h"
 
 #include <unistd.h>
@@ -97,19 +97,6 @@ constexpr const char *k_mime_types[] = {
     "audio/wav",   "audio/x-wav", "audio/mp4",   "audio/aac", "audio/x-m4a",        "audio/x-mpegurl",
     "audio/mpegurl", "inode/directory"};
 
-// A queue entry's track id: its queue index. Entries move with edits, so the ids
-// are re-announced (TrackListReplaced) whenever the queue changes.
-std::string track_id(int64_t index) { return "/org/pbq/Track/" + std::to_string(index); }
-
-std::optional<int64_t> index_of(const char *id, const cli::queue_state &state) {
-  std::string_view text = id;
-  constexpr std::string_view prefix = "/org/pbq/Track/";
-  if (text.substr(0, prefix.size()) != prefix) return std::nullopt;
-  std::optional<int32_t> index = cli::parse_int32(text.substr(prefix.size()));
-  if (!index || *index < 0 || static_cast<size_t>(*index) >= state.queue.size()) return std::nullopt;
-  return *index;
-}
-
 int64_t microseconds(double seconds) {
   return std::isfinite(seconds) && seconds > 0 ? static_cast<int64_t>(std::llround(seconds * 1e6)) : 0;
 }
@@ -123,15 +110,16 @@ std::string utf8(const std::string &text) {
   return out;
 }
 
-GVariant *metadata(const cli::queue_state &state, int64_t index, const std::string &uri) {
+// The metadata of `track` under `id`; `url` is the address shown.
+GVariant *metadata(const cli::track_info *track, const std::string &id, const std::string &url) {
   GVariantBuilder b;
   g_variant_builder_init(&b, G_VARIANT_TYPE("a{sv}"));
-  if (index < 0 || static_cast<size_t>(index) >= state.queue.size()) {
+  if (track == nullptr) {
     g_variant_builder_add(&b, "{sv}", "mpris:trackid", g_variant_new_object_path(k_no_track));
     return g_variant_builder_end(&b);
   }
-  const cli::track_info &t = state.queue[static_cast<size_t>(index)];
-  g_variant_builder_add(&b, "{sv}", "mpris:trackid", g_variant_new_object_path(track_id(index).c_str()));
+  const cli::track_info &t = *track;
+  g_variant_builder_add(&b, "{sv}", "mpris:trackid", g_variant_new_object_path(id.c_str()));
   if (t.duration > 0) g_variant_builder_add(&b, "{sv}", "mpris:length", g_variant_new_int64(microseconds(t.duration)));
   if (!t.title.empty()) g_variant_builder_add(&b, "{sv}", "xesam:title", g_variant_new_string(utf8(t.title).c_str()));
   if (!t.artist.empty()) {
@@ -140,18 +128,8 @@ GVariant *metadata(const cli::queue_state &state, int64_t index, const std::stri
     artists[0] = artist.c_str();
     g_variant_builder_add(&b, "{sv}", "xesam:artist", g_variant_new_strv(artists, 1));
   }
-  std::string url = index == state.current && !uri.empty() ? uri : t.url;
   g_variant_builder_add(&b, "{sv}", "xesam:url", g_variant_new_string(utf8(url).c_str()));
   if (!t.artwork.empty()) g_variant_builder_add(&b, "{sv}", "mpris:artUrl", g_variant_new_string(utf8(t.artwork).c_str()));
-  return g_variant_builder_end(&b);
-}
-
-GVariant *track_ids(const cli::queue_state &state) {
-  GVariantBuilder b;
-  g_variant_builder_init(&b, G_VARIANT_TYPE("ao"));
-  for (size_t i = 0; i < state.queue.size(); i++) {
-    g_variant_builder_add(&b, "o", track_id(static_cast<int64_t>(i)).c_str());
-  }
   return g_variant_builder_end(&b);
 }
 
@@ -171,6 +149,19 @@ std::string number_text(double value) {
 
 }  // namespace
 
+int64_t window_first(int64_t first, int64_t count, int64_t current) {
+  if (count <= k_track_window) return 0;
+  const int64_t last_first = count - k_track_window;
+  const int64_t margin = k_track_window / 10;
+  first = first < 0 ? 0 : first > last_first ? last_first : first;
+  if (current < 0 || current >= count) return first;
+  bool clear_before = current >= first + margin || first == 0;
+  bool clear_after = current < first + k_track_window - margin || first == last_first;
+  if (clear_before && clear_after) return first;
+  int64_t centred = current - k_track_window / 2;
+  return centred < 0 ? 0 : centred > last_first ? last_first : centred;
+}
+
 mpris::~mpris() {
   if (bus_ != nullptr) {
     for (guint id : objects_) {
@@ -180,6 +171,8 @@ mpris::~mpris() {
     g_object_unref(bus_);
   }
   if (node_ != nullptr) g_dbus_node_info_unref(node_);
+  if (metadata_ != nullptr) g_variant_unref(metadata_);
+  if (ids_ != nullptr) g_variant_unref(ids_);
 }
 
 std::string mpris::start(bus_host *host, std::string *error) {
@@ -229,10 +222,67 @@ std::string mpris::start(bus_host *host, std::string *error) {
   return std::string();
 }
 
-GVariant *mpris::property(const std::string &interface, const std::string &name, const bus_view &view) {
-  const cli::queue_state empty;
-  const cli::queue_state &s = view.state ? *view.state : empty;
-  bool has_current = s.current >= 0 && static_cast<size_t>(s.current) < s.queue.size();
+// "/org/pbq/Track/G/I": queue entry I of the window of generation G.
+std::string mpris::track_id(int64_t index) const {
+  return "/org/pbq/Track/" + std::to_string(generation_) + "/" + std::to_string(index);
+}
+
+std::optional<int64_t> mpris::index_of(const char *id) const {
+  std::string_view text = id;
+  std::string prefix = "/org/pbq/Track/" + std::to_string(generation_) + "/";
+  if (text.substr(0, prefix.size()) != prefix) return std::nullopt;
+  std::optional<int32_t> index = cli::parse_int32(text.substr(prefix.size()));
+  if (!index || *index < first_ || *index >= first_ + static_cast<int64_t>(ends_.size())) return std::nullopt;
+  return *index;
+}
+
+// The metadata of a window's entry, read from its text.
+GVariant *mpris::window_metadata(int64_t index) const {
+  auto i = static_cast<size_t>(index - first_);
+  size_t begin = i == 0 ? 0 : ends_[i - 1];
+  cli::track_info track = cli::read_track_text(std::string_view(entries_).substr(begin, ends_[i] - begin));
+  std::string url = index == head_.current ? host_->bus_uri(track.url) : track.url;
+  return metadata(&track, track_id(index), url);
+}
+
+bool mpris::take(cli::state_text &doc) {
+  head_ = doc.head();
+  const auto count = static_cast<int64_t>(head_.count);
+  int64_t first = window_first(first_, count, head_.current);
+  int64_t last = first + k_track_window < count ? first + k_track_window : count;
+  std::string entries;
+  std::vector<size_t> ends;
+  for (int64_t i = first; i < last; i++) {
+    std::optional<std::string_view> text = doc.entry_text(i);
+    if (!text) break;
+    entries += *text;
+    ends.push_back(entries.size());
+  }
+  bool changed = !taken_ || first != first_ || entries != entries_;
+  taken_ = true;
+  if (changed) {
+    first_ = first;
+    entries_ = std::move(entries);
+    ends_ = std::move(ends);
+    generation_++;
+    GVariantBuilder b;
+    g_variant_builder_init(&b, G_VARIANT_TYPE("ao"));
+    for (size_t i = 0; i < ends_.size(); i++) {
+      g_variant_builder_add(&b, "o", track_id(first_ + static_cast<int64_t>(i)).c_str());
+    }
+    if (ids_ != nullptr) g_variant_unref(ids_);
+    ids_ = g_variant_ref_sink(g_variant_builder_end(&b));
+  }
+  if (metadata_ != nullptr) g_variant_unref(metadata_);
+  const std::optional<cli::track_info> &current = head_.current_track;
+  metadata_ = g_variant_ref_sink(
+      metadata(current ? &*current : nullptr, track_id(head_.current), current ? host_->bus_uri(current->url) : ""));
+  return changed;
+}
+
+GVariant *mpris::property(const std::string &interface, const std::string &name) {
+  const cli::queue_head &s = head_;
+  bool has_current = s.current_track.has_value();
   if (interface == k_root) {
     if (name == "CanQuit") return g_variant_new_boolean(TRUE);
     if (name == "CanRaise") return g_variant_new_boolean(FALSE);
@@ -245,13 +295,13 @@ GVariant *mpris::property(const std::string &interface, const std::string &name,
     }
     if (name == "SupportedMimeTypes") return g_variant_new_strv(k_mime_types, G_N_ELEMENTS(k_mime_types));
   } else if (interface == k_player) {
-    if (name == "PlaybackStatus") return g_variant_new_string(view.status);
+    if (name == "PlaybackStatus") return g_variant_new_string(host_->bus_status());
     if (name == "LoopStatus") return g_variant_new_string(loop_status(s.repeat));
     if (name == "Rate") return g_variant_new_double(s.rate);
     if (name == "Shuffle") return g_variant_new_boolean(s.shuffled);
-    if (name == "Metadata") return metadata(s, s.current, view.uri);
-    if (name == "Volume") return g_variant_new_double(view.volume);
-    if (name == "Position") return g_variant_new_int64(microseconds(view.position));
+    if (name == "Metadata") return metadata_ != nullptr ? g_variant_ref(metadata_) : metadata(nullptr, "", "");
+    if (name == "Volume") return g_variant_new_double(host_->bus_volume());
+    if (name == "Position") return g_variant_new_int64(microseconds(host_->bus_position()));
     if (name == "MinimumRate") return g_variant_new_double(0.5);
     if (name == "MaximumRate") return g_variant_new_double(2.0);
     if (name == "CanGoNext") return g_variant_new_boolean(s.has_next);
@@ -259,7 +309,9 @@ GVariant *mpris::property(const std::string &interface, const std::string &name,
     if (name == "CanPlay" || name == "CanPause" || name == "CanSeek") return g_variant_new_boolean(has_current);
     if (name == "CanControl") return g_variant_new_boolean(TRUE);
   } else if (interface == k_tracklist) {
-    if (name == "Tracks") return track_ids(s);
+    if (name == "Tracks") {
+      return ids_ != nullptr ? g_variant_ref(ids_) : g_variant_new_array(G_VARIANT_TYPE_OBJECT_PATH, nullptr, 0);
+    }
     if (name == "CanEditTracks") return g_variant_new_boolean(TRUE);
   }
   return nullptr;
@@ -268,7 +320,7 @@ GVariant *mpris::property(const std::string &interface, const std::string &name,
 GVariant *mpris::on_get(GDBusConnection *, const gchar *, const gchar *, const gchar *interface,
                         const gchar *property, GError **error, gpointer self) {
   auto *m = static_cast<mpris *>(self);
-  GVariant *value = m->property(interface, property, m->host_->bus_look());
+  GVariant *value = m->property(interface, property);
   if (value == nullptr) g_set_error(error, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_PROPERTY, "no property %s", property);
   return value;
 }
@@ -309,16 +361,13 @@ void mpris::on_method(GDBusConnection *, const gchar *, const gchar *, const gch
                       GVariant *args, GDBusMethodInvocation *invocation, gpointer self) {
   auto *m = static_cast<mpris *>(self);
   if (std::string(method) == "GetTracksMetadata") {
-    bus_view view = m->host_->bus_look();
     GVariantBuilder b;
     g_variant_builder_init(&b, G_VARIANT_TYPE("aa{sv}"));
     GVariantIter *ids = nullptr;
     const gchar *id = nullptr;
     g_variant_get(args, "(ao)", &ids);
-    while (view.state && g_variant_iter_next(ids, "&o", &id)) {
-      if (std::optional<int64_t> index = index_of(id, *view.state)) {
-        g_variant_builder_add_value(&b, metadata(*view.state, *index, view.uri));
-      }
+    while (g_variant_iter_next(ids, "&o", &id)) {
+      if (std::optional<int64_t> index = m->index_of(id)) g_variant_builder_add_value(&b, m->window_metadata(*index));
     }
     g_variant_iter_free(ids);
     g_dbus_method_invocation_return_value(invocation, g_variant_new("(aa{sv})", &b));
@@ -332,65 +381,93 @@ void mpris::on_method(GDBusConnection *, const gchar *, const gchar *, const gch
 
 // The command line each method stands for.
 void mpris::call(const std::string &interface, const std::string &method, GVariant *args) {
-  bus_view view = host_->bus_look();
-  bool playing = std::string(view.status) == "Playing";
-  const cli::queue_state empty;
-  const cli::queue_state &s = view.state ? *view.state : empty;
-  const cli::track_info *current = cli::current_track(s);
+  std::string status = host_->bus_status();
+  bool playing = status == "Playing";
+  const std::optional<cli::track_info> &current = head_.current_track;
   if (interface == k_root) {
     if (method == "Quit") host_->bus_quit();
     return;  // Raise: there is no window
   }
-  if (method == "Next") return host_->bus_command("next");
-  if (method == "Previous") return host_->bus_command("prev");
-  if (method == "Pause") return playing ? host_->bus_command("pause") : void();
-  if (method == "Play") return playing ? void() : host_->bus_command("play");
-  if (method == "PlayPause") return host_->bus_command(playing ? "pause" : "play");
-  if (method == "Stop") return std::string(view.status) == "Stopped" ? void() : host_->bus_command("stop");
+  if (method == "Next") return void(host_->bus_command("next"));
+  if (method == "Previous") return void(host_->bus_command("prev"));
+  if (method == "Pause") return playing ? void(host_->bus_command("pause")) : void();
+  if (method == "Play") return playing ? void() : void(host_->bus_command("play"));
+  if (method == "PlayPause") return void(host_->bus_command(playing ? "pause" : "play"));
+  if (method == "Stop") return status == "Stopped" ? void() : void(host_->bus_command("stop"));
   if (method == "Seek") {
     gint64 offset = 0;
     g_variant_get(args, "(x)", &offset);
-    if (current == nullptr) return;
-    double to = view.position + static_cast<double>(offset) / 1e6;
+    if (!current) return;
+    double to = host_->bus_position() + static_cast<double>(offset) / 1e6;
     // Past the end moves on, as the MPRIS interface asks; before the start, the start.
-    if (current->duration > 0 && to > current->duration) return host_->bus_command("next");
-    return host_->bus_command("seek " + number_text(to < 0 ? 0 : to));
+    if (current->duration > 0 && to > current->duration) return void(host_->bus_command("next"));
+    return void(host_->bus_command("seek " + number_text(to < 0 ? 0 : to)));
   }
   if (method == "SetPosition") {
     const gchar *id = nullptr;
     gint64 at = 0;
     g_variant_get(args, "(&ox)", &id, &at);
-    std::optional<int64_t> index = index_of(id, s);
-    if (!index || *index != s.current || at < 0) return;  // a stale request: ignored
+    std::optional<int64_t> index = index_of(id);
+    if (!current || !index || *index != head_.current || at < 0) return;  // a stale request: ignored
     if (current->duration > 0 && static_cast<double>(at) / 1e6 > current->duration) return;
-    return host_->bus_command("seek " + number_text(static_cast<double>(at) / 1e6));
+    return void(host_->bus_command("seek " + number_text(static_cast<double>(at) / 1e6)));
   }
-  if (method == "OpenUri" || method == "AddTrack") {
+  if (method == "OpenUri") {
     const gchar *uri = nullptr;
-    const gchar *after = k_no_track;
-    gboolean now = TRUE;
-    if (method == "OpenUri") g_variant_get(args, "(&s)", &uri);
-    else g_variant_get(args, "(&s&ob)", &uri, &after, &now);
+    g_variant_get(args, "(&s)", &uri);
     std::string track = track_json(uri, "", "", 0.0);
     if (track.empty()) return;
-    std::optional<int64_t> after_index = index_of(after, s);
-    bool next_up = method == "OpenUri" || (after_index && *after_index == s.current);
-    host_->bus_command((next_up ? "playnext " : "add ") + track);
-    if (!now) return;
-    if (next_up) return host_->bus_command("next");
-    std::optional<cli::queue_state> added = host_->bus_look().state;
-    if (added && !added->queue.empty()) host_->bus_command("jump " + std::to_string(added->queue.size() - 1));
+    int64_t at = head_.current + 1;
+    if (!host_->bus_command("playnext " + track)) return;
+    // With nothing current, the added track has become current and plays.
+    if (at > 0) host_->bus_command("jump " + std::to_string(at));
     return;
+  }
+  if (method == "AddTrack") {
+    const gchar *uri = nullptr;
+    const gchar *after = nullptr;
+    gboolean now = FALSE;
+    g_variant_get(args, "(&s&ob)", &uri, &after, &now);
+    return add_track(uri, after, now != FALSE);
   }
   if (method == "RemoveTrack" || method == "GoTo") {
     const gchar *id = nullptr;
     g_variant_get(args, "(&o)", &id);
-    std::optional<int64_t> index = index_of(id, s);
+    std::optional<int64_t> index = index_of(id);
     if (!index) return;
-    if (method == "GoTo") return host_->bus_command("jump " + std::to_string(*index));
+    if (method == "GoTo") return void(host_->bus_command("jump " + std::to_string(*index)));
     // Only up next can be edited: the current entry and those before it stay.
-    if (*index > s.current) host_->bus_command("remove " + std::to_string(*index - s.current - 1));
+    if (*index > head_.current) host_->bus_command("remove " + std::to_string(*index - head_.current - 1));
   }
+}
+
+// AddTrack: the track goes right after the entry `after`. Only up next can be
+// edited, so after the current entry or one before it (or NoTrack, the start of
+// the list) it goes right after the current entry. An id that is not one of the
+// window's (an old one) adds nothing; nor does anything follow a failed step.
+void mpris::add_track(const char *uri, const char *after, bool play_it) {
+  std::string track = track_json(uri, "", "", 0.0);
+  if (track.empty()) return;
+  const int64_t current = head_.current;
+  const auto count = static_cast<int64_t>(head_.count);
+  std::optional<int64_t> after_index = std::string_view(after) == k_no_track ? std::optional<int64_t>(-1) : index_of(after);
+  if (!after_index) return;
+  int64_t at;  // the queue index the track gets
+  if (current < 0 || current >= count) {
+    at = count;  // nothing current: at the end, where it becomes current if the queue was empty
+    if (!host_->bus_command("add " + track)) return;
+    if (count == 0) return;
+  } else if (*after_index <= current) {
+    at = current + 1;
+    if (!host_->bus_command("playnext " + track)) return;
+  } else {
+    at = *after_index + 1;
+    if (!host_->bus_command("add " + track)) return;
+    // Appended as up-next entry count - current - 1; moved to follow `after`.
+    int64_t from = count - current - 1, to = *after_index - current;
+    if (from != to && !host_->bus_command("move " + std::to_string(from) + " " + std::to_string(to))) return;
+  }
+  if (play_it) host_->bus_command("jump " + std::to_string(at));
 }
 
 void mpris::emit(const char *interface, GVariantBuilder *changed) {
@@ -402,12 +479,17 @@ void mpris::emit(const char *interface, GVariantBuilder *changed) {
 
 void mpris::refresh() {
   if (bus_ == nullptr || name_.empty()) return;
-  bus_view view = host_->bus_look();
+  bool window_changed = false;
+  if (!taken_ || host_->bus_state_reads() != reads_) {
+    cli::state_text &doc = host_->bus_state();
+    reads_ = host_->bus_state_reads();
+    window_changed = take(doc);
+  }
   GVariantBuilder changed;
   g_variant_builder_init(&changed, G_VARIANT_TYPE("a{sv}"));
   bool any = false;
   for (size_t i = 0; i < G_N_ELEMENTS(k_watched); i++) {
-    GVariant *value = g_variant_ref_sink(property(k_player, k_watched[i], view));
+    GVariant *value = g_variant_take_ref(property(k_player, k_watched[i]));
     gchar *printed = g_variant_print(value, FALSE);
     if (last_player_[i] != printed) {
       last_player_[i] = printed;
@@ -420,20 +502,11 @@ void mpris::refresh() {
   if (any) emit(k_player, &changed);
   else g_variant_builder_clear(&changed);
 
-  GVariant *tracks = g_variant_ref_sink(property(k_tracklist, "Tracks", view));
-  gchar *printed = g_variant_print(tracks, FALSE);
-  std::string listed = printed;
-  g_free(printed);
-  if (view.state) {
-    for (const cli::track_info &t : view.state->queue) listed += "\n" + t.url;
-  }
-  if (listed != last_tracks_) {
-    last_tracks_ = listed;
-    std::string current = view.state && cli::current_track(*view.state) ? track_id(view.state->current) : k_no_track;
+  if (window_changed) {
+    std::string current = head_.current_track ? track_id(head_.current) : k_no_track;
     g_dbus_connection_emit_signal(bus_, nullptr, k_object, k_tracklist, "TrackListReplaced",
-                                  g_variant_new("(@aoo)", tracks, current.c_str()), nullptr);
+                                  g_variant_new("(@aoo)", ids_, current.c_str()), nullptr);
   }
-  g_variant_unref(tracks);
 }
 
 void mpris::seeked(double seconds) {

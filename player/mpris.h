@@ -1,6 +1,10 @@
 // pbq-play on the session bus: the MPRIS interfaces (the root, Player and
 // TrackList) through GDBus, so that media keys, the desktop's media controls and
 // playerctl reach it. Every call becomes a command line that runs as if typed.
+//
+// Nothing the bus asks grows with the queue: what it shows of the state document
+// is taken once per new document (the modes, the current track's metadata and a
+// window of the queue), and the position comes from the engine.
 #pragma once
 
 #include <gio/gio.h>
@@ -8,30 +12,39 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "view.h"
+#include "state_text.h"
 
 namespace player {
 
-// What the bus sees of the player.
-struct bus_view {
-  const char *status = "Stopped";  // "Playing", "Paused" or "Stopped"
-  std::optional<cli::queue_state> state;
-  std::string uri;  // what plays now, as the engine opens it
-  double position = 0.0;  // seconds
-  double volume = 1.0;
-};
+// The track list on the bus: at most this many entries of the queue, around the
+// current one.
+constexpr int64_t k_track_window = 1000;
 
 // The player, as the bus drives it.
 class bus_host {
  public:
   virtual ~bus_host() = default;
-  // Runs `line` as if typed; its answer is narrated as a typed one.
-  virtual void bus_command(const std::string &line) = 0;
-  virtual bus_view bus_look() = 0;
+  // Runs `line` as if typed; its answer is narrated as a typed one. False when
+  // the command failed.
+  virtual bool bus_command(const std::string &line) = 0;
+  // The state document after the last change, and a count that differs for each
+  // new one.
+  virtual cli::state_text &bus_state() = 0;
+  virtual uint64_t bus_state_reads() = 0;
+  // What the engine opens for a track's "streamURL".
+  virtual std::string bus_uri(const std::string &url) = 0;
+  virtual const char *bus_status() = 0;  // "Playing", "Paused" or "Stopped"
+  virtual double bus_position() = 0;     // seconds, from the engine
+  virtual double bus_volume() = 0;
   virtual void bus_set_volume(double volume) = 0;
   virtual void bus_quit() = 0;
 };
+
+// The first queue index of the track list's window: the one before (`first`) while
+// the current entry stays clear of its edges, else the current entry centred.
+int64_t window_first(int64_t first, int64_t count, int64_t current);
 
 class mpris {
  public:
@@ -45,8 +58,9 @@ class mpris {
   // `error` (no session bus, say): the player then plays without it.
   std::string start(bus_host *host, std::string *error);
 
-  // After anything that may have changed what the bus shows: PropertiesChanged
-  // for what differs from the last time, TrackListReplaced when the queue changed.
+  // After anything that may have changed what the bus shows: takes a new state
+  // document's members, sends PropertiesChanged for what differs from the last
+  // time, and TrackListReplaced when the window of the track list changed.
   void refresh();
   // After a seek, or a start elsewhere than the beginning of a track.
   void seeked(double seconds);
@@ -58,9 +72,16 @@ class mpris {
                           const gchar *property, GError **error, gpointer self);
   static gboolean on_set(GDBusConnection *, const gchar *, const gchar *, const gchar *interface,
                          const gchar *property, GVariant *value, GError **error, gpointer self);
-  GVariant *property(const std::string &interface, const std::string &name, const bus_view &view);
+  GVariant *property(const std::string &interface, const std::string &name);
   void call(const std::string &interface, const std::string &method, GVariant *args);
+  void add_track(const char *uri, const char *after, bool play_it);
   void emit(const char *interface, GVariantBuilder *changed);
+  // Takes what the bus shows from a new document; true when the window changed.
+  bool take(cli::state_text &doc);
+  std::string track_id(int64_t index) const;
+  // The queue index of a track id of the current window, if it is one.
+  std::optional<int64_t> index_of(const char *id) const;
+  GVariant *window_metadata(int64_t index) const;
 
   bus_host *host_ = nullptr;
   GDBusConnection *bus_ = nullptr;
@@ -69,7 +90,20 @@ class mpris {
   std::string name_;
   // What the last PropertiesChanged said, as printed variants.
   std::string last_player_[8];
-  std::string last_tracks_;
+
+  // What the bus shows, from the document counted `reads_`.
+  uint64_t reads_ = 0;
+  bool taken_ = false;
+  cli::queue_head head_;
+  GVariant *metadata_ = nullptr;  // the current track's
+  // The window: its first queue index, its entries' texts one after the other and
+  // where each ends. Track ids carry the generation, new whenever the window
+  // changes, so an id stays the same entry while the window does not change.
+  int64_t first_ = 0;
+  std::string entries_;
+  std::vector<size_t> ends_;
+  uint64_t generation_ = 0;
+  GVariant *ids_ = nullptr;
 };
 
 }  // namespace player

@@ -23,6 +23,15 @@ namespace {
 constexpr guint k_tick_ms = 100;            // sleep timer, script waits
 constexpr int64_t k_save_every_ms = 5000;   // the resume document while playing
 
+// A run of entries that cannot be played ends playback after this many, or after
+// this long, whichever comes first. A real album has a broken file or two; a
+// hundred in a row, or seconds of nothing but failures, is a drive that is not
+// mounted or a folder that moved, and trying the rest of a long list would only
+// keep the player busy. Each try is cheap, so the time is the bound that holds
+// whatever the queue's length; the count keeps a small one from waiting for it.
+constexpr int64_t k_give_up_after_failures = 100;
+constexpr int64_t k_give_up_after_ms = 5000;
+
 }  // namespace
 
 std::string seconds_text(double seconds) {
@@ -32,17 +41,16 @@ std::string seconds_text(double seconds) {
 }
 
 player::~player() {
+  scan_.reset();
+  if (scan_timer_ != 0) g_source_remove(scan_timer_);
+  if (skip_source_ != 0) g_source_remove(skip_source_);
+  while (g_idle_remove_by_data(this)) {
+  }
   if (input_watch_ != 0) g_source_remove(input_watch_);
   if (loop_ != nullptr) g_main_loop_unref(loop_);
 }
 
 void player::say(const std::string &line) { out_ << line << "\n" << std::flush; }
-
-std::optional<cli::queue_state> player::state() {
-  pbq::result<std::string> doc = session_.queue().state_json();
-  if (!doc) return std::nullopt;
-  return cli::read_state(doc.value());
-}
 
 // ---- Hooks the session calls ---------------------------------------------------
 
@@ -76,7 +84,6 @@ int player::run(const options &opt) {
   interactive_ = isatty(STDIN_FILENO) != 0;
   say("pbq-play " + std::string(pbq::version()) + ": " + opt.tracks_path + " through " + opt.sink + " audio");
   if (interactive_) say("type help for the commands, quit to leave");
-  for (const std::string &line : skipped_) say(line);
   if (opt.bus) {
     std::string bus_error;
     std::string name = bus_.start(this, &bus_error);
@@ -86,7 +93,9 @@ int player::run(const options &opt) {
   // Resumed or fresh, the queue is set before any command: commands already
   // waiting on the input (a script) then apply before the first note plays, so
   // that what is queued for gapless playback already follows them.
-  if (!opt.fresh && !resume_path_.empty()) {
+  if (scanning()) {
+    start_scan(opt);  // playing starts with the first entry the scan finds
+  } else if (!opt.fresh && !resume_path_.empty()) {
     restore_or_start(opt.start);
   } else {
     session_.report_state(session_.playing("play"));
@@ -109,6 +118,7 @@ int player::run(const options &opt) {
 
   tick();  // an input that already ended with nothing to play stops here
   if (!quitting_) g_main_loop_run(loop_);
+  scan_.reset();  // a scan still running stops here
   // A run that could not play (no audio output) keeps the place saved before it.
   if (exit_status_ == k_exit_ok && (state_ != playback::stopped || !finished_)) save_resume();
   engine_.stop();
@@ -126,14 +136,23 @@ bool player::load(const options &opt) {
     exit_status_ = k_exit_tracks;
     return false;
   }
-  skipped_ = std::move(list.skipped);
+  tracks_path_ = opt.tracks_path;
+  if (!list.is_json) {
+    // Read in the background from now on; the queue fills as entries are ready.
+    session_.open("[]", 0, &error);
+    scan_began_ms_ = now();
+    scan_ = std::make_unique<scan>(std::move(list.to_scan), [this] {
+      if (!scan_wake_.exchange(true)) g_idle_add(on_scan_ready, this);
+    });
+    return true;
+  }
   if (!session_.open(std::move(list.json), opt.start, &error)) {
     std::fprintf(stderr, "pbq-play: %s is not a track list: %s\n", opt.tracks_path.c_str(), error.c_str());
     exit_status_ = k_exit_tracks;
     return false;
   }
-  std::optional<cli::queue_state> s = state();
-  if (!s || s->queue.empty()) {
+  cli::state_text &s = session_.read();
+  if (!s.ok() || s.head().count == 0) {
     std::fprintf(stderr, "pbq-play: %s holds no track with an address\n", opt.tracks_path.c_str());
     exit_status_ = k_exit_tracks;
     return false;
@@ -226,12 +245,10 @@ void player::on_error(GstMessage *message) {
   if (std::optional<follow_up> queued = engine_.take_queued()) track_ended(std::move(queued));
   engine_.stop();
   state_ = playback::stopped;
-  std::optional<cli::queue_state> s = state();
-  const cli::track_info *track = s ? cli::current_track(*s) : nullptr;
-  say("cannot play #" + std::to_string(s ? s->current : -1) + " " + (track ? cli::describe(*track) : "?") + ": " +
-      reason + "; skipping");
-  if (skip_unplayable()) start_current(0.0);
-  after_change();
+  const cli::queue_head &head = session_.read().head();
+  say("cannot play #" + std::to_string(head.current) + " " +
+      (head.current_track ? cli::describe(*head.current_track) : "?") + ": " + cli::printable(reason) + "; skipping");
+  skip_later();
   out_ << std::flush;
 }
 
@@ -258,18 +275,18 @@ void player::perform_pending() {
     switch (what) {
       case pbq::action::play:
       case pbq::action::restart: {
-        std::optional<cli::queue_state> s = state();
-        const cli::track_info *track = s ? cli::current_track(*s) : nullptr;
-        if (switched_ && track != nullptr && switched_->index == s->current && switched_->url == track->url) {
+        const cli::queue_head &head = session_.read().head();
+        const std::optional<cli::track_info> &track = head.current_track;
+        if (switched_ && track && switched_->index == head.current && switched_->url == track->url) {
           // Already playing: the queue agrees with what was queued before the end.
-          say("  (no gap: #" + std::to_string(s->current) + " was queued before the end)");
+          say("  (no gap: #" + std::to_string(head.current) + " was queued before the end)");
           state_ = playback::playing;
           finished_ = false;
           break;
         }
         if (switched_) {
           say("  (#" + std::to_string(switched_->index) + " was queued before the end, but the queue now plays #" +
-              std::to_string(s ? s->current : -1) + ": switching)");
+              std::to_string(head.current) + ": switching)");
         }
         start_current(start);
         break;
@@ -280,48 +297,96 @@ void player::perform_pending() {
   }
 }
 
-// Plays the current entry from `start_seconds`; an entry whose file cannot be
-// opened is skipped with the reason, as many times as it takes.
+// Plays the current entry from `start_seconds`. An entry whose file cannot be
+// opened is skipped with one line, and the next one is tried once the loop has
+// had its turn: commands and the bus are served between the tries.
 void player::start_current(double start_seconds) {
-  while (true) {
-    std::optional<cli::queue_state> s = state();
-    const cli::track_info *track = s ? cli::current_track(*s) : nullptr;
-    if (track == nullptr) return stop(false);
-    media m = locate(track->url, base_dir_);
-    if (m.problem.empty()) {
-      engine_.play(m.uri, start_seconds);
-      state_ = playback::playing;
-      finished_ = false;
-      return;
-    }
-    say("cannot play #" + std::to_string(s->current) + " " + cli::describe(*track) + ": " + m.problem + "; skipping");
-    if (!skip_unplayable()) return;
-    start_seconds = 0.0;
+  if (skip_source_ != 0) g_source_remove(skip_source_);  // whatever was to be tried next, this comes instead
+  skip_source_ = 0;
+  const cli::queue_head &head = session_.read().head();
+  if (!head.current_track) return stop(false);  // nothing yet: a scan's first entry still starts
+  awaiting_first_start_ = false;
+  media m = locate(head.current_track->url, base_dir_);
+  if (m.problem.empty()) {
+    // After a run of skips, the entry that plays is shown once, with the queue.
+    if (unplayable_in_a_row_ > 0) session_.report_state(session_.playing("play"));
+    engine_.play(m.uri, start_seconds);
+    state_ = playback::playing;
+    finished_ = false;
+    return;
   }
+  say("cannot play #" + std::to_string(head.current) + " " + cli::describe(*head.current_track) + ": " +
+      cli::printable(m.problem) + "; skipping");
+  if (state_ != playback::stopped) {
+    // What played before is over: it must not go on sounding while the next entries are tried.
+    engine_.stop();
+    state_ = playback::stopped;
+  }
+  skip_later();
+}
+
+void player::skip_later() {
+  if (skip_source_ == 0) skip_source_ = g_idle_add(on_skip, this);
+}
+
+gboolean player::on_skip(gpointer self) {
+  auto *p = static_cast<player *>(self);
+  p->skip_source_ = 0;
+  if (p->quitting_) return FALSE;
+  if (p->skip_unplayable()) p->start_current(0.0);
+  if (p->skip_source_ == 0) p->after_change();  // the run is over: what follows, the bus
+  p->out_ << std::flush;
+  return FALSE;
 }
 
 // Moves past an entry that cannot be played; false when playback stops instead.
 bool player::skip_unplayable() {
-  std::optional<cli::queue_state> s = state();
-  unplayable_in_a_row_++;
-  if (!s || unplayable_in_a_row_ >= static_cast<int64_t>(s->queue.size())) {
-    say("stop: nothing left in the queue can be played");
-    unplayable_in_a_row_ = 0;
-    stop(false);
+  const cli::queue_head &head = session_.read().head();
+  if (unplayable_in_a_row_++ == 0) {
+    unplayable_since_ms_ = now();
+    unplayable_from_ = head.current;
+  }
+  if (unplayable_in_a_row_ >= static_cast<int64_t>(head.count)) {
+    give_up(true);
+    return false;
+  }
+  if (unplayable_in_a_row_ >= k_give_up_after_failures || now() - unplayable_since_ms_ >= k_give_up_after_ms) {
+    give_up(false);
     return false;
   }
   if (session_.queue().next() != pbq::action::play) {
+    unplayable_in_a_row_ = 0;
     session_.report_state("stop: the queue is over");
     stop(true);
     return false;
   }
-  session_.report_state(session_.playing("play"));
   return true;
 }
 
+// One line for the whole run. Playback stops at the entry where the run began, so
+// that the place is kept (for the next launch too) rather than moved past
+// everything that failed: with the drive back, play goes on from there.
+void player::give_up(bool whole_queue) {
+  std::string tried = std::to_string(unplayable_in_a_row_);
+  say("stop: " + tried + (unplayable_in_a_row_ == 1 ? " entry" : " entries") + " could not be played" +
+      (whole_queue ? ": nothing left in the queue can be played" : " in a row: play tries again from #" +
+                                                                       std::to_string(unplayable_from_)));
+  if (unplayable_from_ >= 0) (void)session_.queue().jump(static_cast<int32_t>(unplayable_from_));
+  unplayable_in_a_row_ = 0;
+  stop(false);
+}
+
 void player::stop(bool queue_over) {
+  if (skip_source_ != 0) g_source_remove(skip_source_);
+  skip_source_ = 0;
   engine_.stop();
   state_ = playback::stopped;
+  if (queue_over && scanning()) {
+    // The end of what has been found so far: the next entry plays when it comes.
+    waiting_for_scan_ = true;
+    say("  (the rest is still being read: playing goes on as it comes)");
+    return;
+  }
   if (queue_over) {
     // The album played to its end: the next launch starts it afresh.
     finished_ = true;
@@ -334,20 +399,20 @@ void player::stop(bool queue_over) {
 // After anything that may have changed the queue: what follows the current entry
 // (for gapless playback) and the rate.
 void player::after_change() {
-  std::optional<cli::queue_state> s = state();
-  if (!s) return;
+  cli::state_text &s = session_.read();
+  if (!s.ok()) return;
   if (state_ == playback::playing) held_by_bus_ = false;
-  if (s->rate != applied_rate_) {
-    applied_rate_ = s->rate;
-    engine_.set_rate(s->rate);
+  if (s.head().rate != applied_rate_) {
+    applied_rate_ = s.head().rate;
+    engine_.set_rate(applied_rate_);
   }
   std::optional<follow_up> next;
-  if (std::optional<int64_t> index = entry_after_end(*s)) {
-    const cli::track_info &track = s->queue[static_cast<size_t>(*index)];
-    media m = locate(track.url, base_dir_);
+  std::optional<int64_t> index = entry_after_end(s.head());
+  if (std::optional<cli::track_info> track = index ? s.entry(*index) : std::nullopt) {
+    media m = locate(track->url, base_dir_);
     // A file that cannot be opened is not queued: the end of the stream then
     // comes first, and the skipping says why.
-    if (m.problem.empty()) next = follow_up{*index, track.url, m.uri};
+    if (m.problem.empty()) next = follow_up{*index, track->url, m.uri};
   }
   engine_.set_follow_up(std::move(next));
   bus_.refresh();
@@ -355,8 +420,10 @@ void player::after_change() {
 
 void player::check_wait() {
   if (!waiting_) return;
-  bool done = state_ != playback::playing;
-  if (waiting_->position) done = done || engine_.position() >= *waiting_->position;
+  // Nothing plays, and nothing is about to (the scan's first entry, or its next).
+  bool done = state_ != playback::playing && !awaiting_first_start_ && !waiting_for_scan_ && skip_source_ == 0;
+  if (waiting_->read) done = !scanning();
+  else if (waiting_->position) done = done || engine_.position() >= *waiting_->position;
   else done = done || ends_seen_ >= waiting_->ends;
   if (!done) return;
   waiting_.reset();
@@ -376,9 +443,10 @@ gboolean player::on_signal(gpointer self) {
 
 void player::tick() {
   if (quitting_) return;
+  show_progress();
   int64_t at = now();
   // The timed sleep runs on the monotonic clock, whatever plays.
-  if (session_.queue().check_sleep_timer(at) == 0) {
+  if (session_.poll_sleep_timer(at) == 0) {
     if (state_ == playback::playing) {
       engine_.pause();
       state_ = playback::paused;
@@ -396,11 +464,16 @@ void player::tick() {
   if (waiting_) return check_wait();
   // A script that has ended with nothing playing any more: nothing can happen now.
   // Paused or stopped from the bus, it waits for the bus instead.
-  if (input_closed_ && lines_.empty() && state_ != playback::playing && !held_by_bus_) quit(exit_status_);
+  // So does a scan that has yet to give what plays first, or next.
+  if (input_closed_ && lines_.empty() && state_ != playback::playing && !held_by_bus_ && skip_source_ == 0 &&
+      !awaiting_first_start_ && !waiting_for_scan_) {
+    quit(exit_status_);
+  }
 }
 
 void player::save_resume() {
-  if (resume_path_.empty()) return;
+  // The saved place stands until the scan has found its track.
+  if (resume_path_.empty() || saved_resume_) return;
   double at = state_ == playback::stopped ? 0.0 : engine_.position();
   pbq::result<std::string> doc = session_.queue().export_resume_json(at);
   std::string error = doc ? std::string() : doc.error();
@@ -413,6 +486,8 @@ void player::quit(int status) {
   if (quitting_) return;
   quitting_ = true;
   exit_status_ = status;
+  if (skip_source_ != 0) g_source_remove(skip_source_);
+  skip_source_ = 0;
   waiting_.reset();
   lines_.clear();
   g_main_loop_quit(loop_);

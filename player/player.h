@@ -6,8 +6,10 @@
 
 #include <glib.h>
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -15,7 +17,9 @@
 
 #include "engine.h"
 #include "mpris.h"
+#include "scan.h"
 #include "session.h"
+#include "status_line.h"
 
 namespace player {
 
@@ -46,6 +50,9 @@ class player final : public cli::engine_hooks, public bus_host {
   player &operator=(const player &) = delete;
   ~player() override;
 
+  // A terminal's line for how far the reading has got (not owned; null for none).
+  void set_status_line(status_line *line) { status_line_ = line; }
+
   // Plays until `quit`, a signal, or the end of input with nothing playing.
   int run(const options &opt);
 
@@ -54,8 +61,13 @@ class player final : public cli::engine_hooks, public bus_host {
   int64_t now() override;
   int64_t clock_rate() override { return 1000; }  // milliseconds
 
-  void bus_command(const std::string &line) override;
-  bus_view bus_look() override;
+  bool bus_command(const std::string &line) override;
+  cli::state_text &bus_state() override;
+  uint64_t bus_state_reads() override;
+  std::string bus_uri(const std::string &url) override;
+  const char *bus_status() override;
+  double bus_position() override;
+  double bus_volume() override;
   void bus_set_volume(double volume) override;
   void bus_quit() override;
 
@@ -66,10 +78,21 @@ class player final : public cli::engine_hooks, public bus_host {
   struct wait_for {
     std::optional<double> position;
     int64_t ends = 0;
+    bool read = false;  // until the sources are read
   };
 
   bool load(const options &opt);
   void restore_or_start(int32_t start_index);
+
+  // The scan of folders, playlists and files (player_scan.cpp): what it found is
+  // appended to the queue in listing order, and the first entry starts at once.
+  void start_scan(const options &opt);
+  static gboolean on_scan_ready(gpointer self);
+  void take_scanned();
+  bool first_start();
+  void scan_finished();
+  void show_progress();
+  bool scanning() const { return scan_ != nullptr; }
 
   // Engine events, from the bus watch.
   static gboolean on_bus(GstBus *bus, GstMessage *message, gpointer self);
@@ -94,7 +117,10 @@ class player final : public cli::engine_hooks, public bus_host {
   // What the engine does.
   void perform_pending();
   void start_current(double start_seconds);
+  void skip_later();
+  static gboolean on_skip(gpointer self);
   bool skip_unplayable();
+  void give_up(bool whole_queue);
   void stop(bool queue_over);
   void after_change();
   void check_wait();
@@ -102,7 +128,6 @@ class player final : public cli::engine_hooks, public bus_host {
   void save_resume();
   void quit(int status);
   void say(const std::string &line);
-  std::optional<cli::queue_state> state();
 
   std::ostream &out_;
   cli::session session_;
@@ -116,7 +141,6 @@ class player final : public cli::engine_hooks, public bus_host {
   int forgiven_ = 0;      // failures of commands meant to fail
 
   std::string base_dir_;     // the track list's folder: relative addresses count from it
-  std::vector<std::string> skipped_;  // the sources' entries left out, and why
   std::string resume_path_;  // empty: resume is not kept
   bool resume_error_said_ = false;
   bool finished_ = false;    // the queue played to its end: nothing to resume
@@ -126,6 +150,25 @@ class player final : public cli::engine_hooks, public bus_host {
   std::optional<std::pair<pbq::action, double>> pending_;
   std::optional<follow_up> switched_;  // set while the end of a gapless hand-over is told
   int64_t unplayable_in_a_row_ = 0;
+  int64_t unplayable_since_ms_ = 0;    // when the run of failures began
+  int64_t unplayable_from_ = -1;       // the entry it began at
+  guint skip_source_ = 0;              // the next skip, once the loop had its turn
+
+  // The scan and what waits for it.
+  std::unique_ptr<scan> scan_;
+  std::atomic<bool> scan_wake_{false};  // a wake-up is on its way to the loop
+  guint scan_timer_ = 0;
+  int64_t scan_began_ms_ = 0, last_batch_ms_ = 0;
+  size_t scan_entries_ = 0, scan_skipped_ = 0;
+  status_line *status_line_ = nullptr;
+  int64_t last_progress_ms_ = 0;
+  std::string tracks_path_;
+  std::string scanned_json_;            // the tracks appended so far, as a track list without its "]"
+  bool awaiting_first_start_ = false;   // nothing played yet: the first entry (or the saved one) starts
+  std::optional<std::string> saved_resume_;  // the resume document, until its track is found
+  std::string saved_url_;
+  int32_t start_index_ = 0;
+  bool waiting_for_scan_ = false;       // played to the end of what was found so far
   double applied_rate_ = 1.0;
   int64_t ends_seen_ = 0;
   int64_t last_save_ms_ = 0;

@@ -8,7 +8,7 @@
 
 #include "gapless.h"
 #include "pbq.hpp"
-#include "view.h"
+#include "state_text.h"
 
 namespace {
 
@@ -21,10 +21,10 @@ std::string album(int count) {
   return json + "]";
 }
 
-cli::queue_state read(const pbq::queue &q) {
-  std::optional<cli::queue_state> s = cli::read_state(q.state_json().value());
-  EXPECT_TRUE(s.has_value());
-  return s.value_or(cli::queue_state{});
+cli::queue_head read(const pbq::queue &q) {
+  cli::state_text s = cli::state_text::of(q.get());
+  EXPECT_TRUE(s.ok());
+  return s.head();
 }
 
 TEST(Gapless, ChoiceAgreesWithTheEndOfTrack) {
@@ -48,11 +48,11 @@ TEST(Gapless, ChoiceAgreesWithTheEndOfTrack) {
             }
             ASSERT_TRUE(q.set_repeat(repeat));
             ASSERT_TRUE(q.set_sleep_timer(sleep, 600, 1000));
-            cli::queue_state before = read(q);
+            cli::queue_head before = read(q);
             std::optional<int64_t> choice = player::entry_after_end(before);
 
             pbq::action answer = q.track_ended();
-            cli::queue_state after = read(q);
+            cli::queue_head after = read(q);
             switch (answer) {
               case pbq::action::play:
                 ASSERT_TRUE(choice.has_value());
@@ -90,9 +90,9 @@ TEST(Gapless, FollowsEditsOfUpNext) {
   ASSERT_TRUE(q.set_tracks(album(3), 0));
   EXPECT_EQ(player::entry_after_end(read(q)), std::optional<int64_t>(1));
   ASSERT_TRUE(q.play_next("{\"streamURL\":\"new.wav\"}"));
-  cli::queue_state s = read(q);
-  ASSERT_EQ(player::entry_after_end(s), std::optional<int64_t>(1));
-  EXPECT_EQ(s.queue[1].url, "new.wav");
+  cli::state_text s = cli::state_text::of(q.get());
+  ASSERT_EQ(player::entry_after_end(s.head()), std::optional<int64_t>(1));
+  EXPECT_EQ(s.entry(1).value_or(cli::track_info{}).url, "new.wav");
   ASSERT_TRUE(q.jump(3));
   EXPECT_FALSE(player::entry_after_end(read(q)).has_value());
 }

@@ -4,10 +4,13 @@
 // through sleeps of the test.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <set>
@@ -90,11 +93,15 @@ class Player : public testing::Test {
   // Runs pbq-play with `args`, `script` on standard input, its own state folder,
   // both output streams captured. A run that hangs is ended after a minute.
   run_result run(const std::string &args, const std::string &script, const std::string &env = "") {
-    std::string in = file("script.txt", script);
+    return run_fed(args, "cat " + shell_quoted(file("script.txt", script)), env);
+  }
+
+  // The same with standard input from the shell command `feed`: typing, in time.
+  run_result run_fed(const std::string &args, const std::string &feed, const std::string &env = "") {
     // Off the session bus (an address that cannot be reached): the MPRIS test has a bus of its own.
-    std::string command = "XDG_STATE_HOME=" + shell_quoted(state_dir_) + " DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent " +
-                          env + " timeout -s KILL 60 " +
-                          shell_quoted(PBQ_PLAY) + " " + args + " < " + shell_quoted(in) + " 2>&1";
+    std::string command = "(" + feed + ") | XDG_STATE_HOME=" + shell_quoted(state_dir_) +
+                          " DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent " + env + " timeout -s KILL 60 " +
+                          shell_quoted(PBQ_PLAY) + " " + args + " 2>&1";
     run_result r;
     FILE *pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return r;
@@ -339,7 +346,7 @@ TEST_F(Player, ExitStatusSaysWhetherACommandFailed) {
 TEST_F(Player, HelpListsWhatThePlayerTakesOnce) {
   run_result r = run("--sink fake --fresh " + shell_quoted(album()), "help\nquit\n");
   EXPECT_EQ(r.status, 0);
-  const char *commands[] = {"pause", "play", "stop", "seek SECONDS", "status", "until SECONDS", "until ended",
+  const char *commands[] = {"pause", "play", "stop", "seek SECONDS", "status", "until SECONDS", "until ended", "until read",
                             "help", "quit", "next", "prev", "jump N", "repeat", "shuffle", "playnext", "add",
                             "remove", "move", "clear", "rate R", "sleep", "state", "queue", "export", "restore",
                             "load", "selftest"};
@@ -426,7 +433,9 @@ TEST_F(Player, PlaysAFolderAndAPlaylist) {
 
   run_result folder = run("--sink fake --fresh " + shell_quoted(state_dir_ + "/Library"), "");
   EXPECT_EQ(folder.status, 0) << folder.output;
-  EXPECT_TRUE(in_order(folder.output, {"skipped", "broken.mp3", "play #0 Tone 1 (440 Hz) - pbq test signal",
+  // Read in the background: what is left out is said as the scan comes to it.
+  EXPECT_TRUE(in_order(folder.output, {"skipped", "broken.mp3", "read 4 entries"}));
+  EXPECT_TRUE(in_order(folder.output, {"play #0 Tone 1 (440 Hz) - pbq test signal",
                                        "play #1 Tone 2 (494 Hz) - pbq test signal", "play #2 9 Nine.wav",
                                        "play #3 10 Last.wav", "stop: the queue is over"}));
   EXPECT_EQ(folder.output.find("cover"), std::string::npos) << folder.output;
@@ -439,6 +448,132 @@ TEST_F(Player, PlaysAFolderAndAPlaylist) {
   EXPECT_TRUE(in_order(playlist.output, {"skipped", "nowhere.wav", "file not found", "play #0 Opening \\u001b[31mRed (0:01)",
                                          "play #1 Tone 1 (440 Hz) - pbq test signal", "stop: the queue is over"}));
   EXPECT_EQ(playlist.output.find('\x1b'), std::string::npos) << "a control character reached the terminal";
+}
+
+// A folder is read in the background: the first file plays while the rest is
+// still being read, and quitting then stops the reading too.
+TEST_F(Player, PlaysAFolderWhileReadingIt) {
+  std::string make = shell_quoted(PBQ_MAKE_ALBUM) + " --folder " + shell_quoted(state_dir_ + "/Big") + " 2000 >/dev/null";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  run_result r = run("--sink fake --fresh " + shell_quoted(state_dir_ + "/Big"), "until ended\nquit\n");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(in_order(r.output, {"reading ", "play #0 00001.wav", "play #1 00002.wav", "> quit"}));
+  EXPECT_EQ(r.output.find("read 2000 entries"), std::string::npos) << "the whole folder was read first\n" << r.output;
+}
+
+// While a folder is still being read: a resumed run waits for its saved track
+// and plays it from its place; shuffle gives each arriving entry a random place
+// among those still to play.
+TEST_F(Player, ResumesAndShufflesWhileReading) {
+  std::string make = shell_quoted(PBQ_MAKE_ALBUM) + " --folder ";
+  ASSERT_EQ(std::system((make + shell_quoted(state_dir_ + "/Long") + " 3 2 >/dev/null").c_str()), 0);
+  std::string folder = shell_quoted(state_dir_ + "/Long");
+  run_result first = run("--sink fake --start 1 " + folder, "until read\nuntil 0.25\nquit\n");
+  ASSERT_EQ(first.status, 0) << first.output;
+  EXPECT_TRUE(in_order(first.output, {"play #1 00002.wav", "> quit"}));
+  run_result second = run("--sink fake " + folder, "until read\nstatus\nquit\n");
+  EXPECT_EQ(second.status, 0) << second.output;
+  EXPECT_TRUE(in_order(second.output, {"resume #1 00002.wav", "playing #1 00002.wav"})) << second.output;
+  EXPECT_EQ(second.output.find("play #0"), std::string::npos) << second.output;
+
+  ASSERT_EQ(std::system((make + shell_quoted(state_dir_ + "/Many") + " 40 >/dev/null").c_str()), 0);
+  run_result shuffled = run("--sink fake --fresh " + shell_quoted(state_dir_ + "/Many"), "shuffle on 5\nuntil read\nqueue\nquit\n");
+  EXPECT_EQ(shuffled.status, 0) << shuffled.output;
+  size_t at = shuffled.output.find("> queue");
+  ASSERT_NE(at, std::string::npos) << shuffled.output;
+  std::vector<std::string> names;
+  for (size_t name = shuffled.output.find(".wav", at); name != std::string::npos; name = shuffled.output.find(".wav", name + 1)) {
+    names.push_back(shuffled.output.substr(name - 5, 5));
+  }
+  ASSERT_EQ(names.size(), 40u) << shuffled.output.substr(at);
+  std::vector<std::string> sorted = names;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_NE(names, sorted) << "arrived in listing order under shuffle";
+  EXPECT_EQ(std::unique(sorted.begin(), sorted.end()) - sorted.begin(), 40) << "each file once";
+}
+
+// Links inside a folder: each directory is walked once whatever leads to it, and
+// never one that holds the folder (the root, or a parent): the walk stays small.
+TEST_F(Player, WalksEachFolderOnceWhateverLinksSay) {
+  std::string make = shell_quoted(PBQ_MAKE_ALBUM) + " --folder ";
+  ASSERT_EQ(std::system((make + shell_quoted(state_dir_ + "/Music") + " 2 >/dev/null").c_str()), 0);
+  ASSERT_EQ(std::system((make + shell_quoted(state_dir_ + "/Elsewhere") + " 1 >/dev/null").c_str()), 0);
+  std::string setup = "cd " + shell_quoted(state_dir_ + "/Music") +
+                      " && ln -s . loop && ln -s / root && mkdir sub && ln -s ../.. sub/up"
+                      " && ln -s ../Elsewhere more && ln -s ../Elsewhere same";
+  ASSERT_EQ(std::system(setup.c_str()), 0);
+  run_result r = run("--sink fake --fresh " + shell_quoted(state_dir_ + "/Music"), "");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(in_order(r.output, {"skipped", "/Music/loop: a folder already played from another path"}));
+  EXPECT_TRUE(in_order(r.output, {"skipped", "/Music/root: a link to a folder that holds this one"}));
+  EXPECT_TRUE(in_order(r.output, {"skipped", "/Music/same: a folder already played from another path"}));
+  EXPECT_TRUE(in_order(r.output, {"skipped", "/Music/sub/up: a link to a folder that holds this one"}));
+  // The two files, then the linked folder's one, once.
+  EXPECT_TRUE(in_order(r.output, {"read 3 entries", "stop: the queue is over"}));
+  EXPECT_TRUE(in_order(r.output, {"play #0 00001.wav", "play #1 00002.wav", "play #2 00001.wav", "stop: the queue is over"}));
+  EXPECT_EQ(r.output.find("play #3"), std::string::npos) << r.output;
+}
+
+// A list whose files are all gone (a drive that is not mounted): one line for
+// each entry skipped, never the queue view, and a stop with one summary line
+// after a bounded run, whatever the list's length; `quit` is read meanwhile.
+TEST_F(Player, GivesUpOnAListWhoseFilesAreAllMissing) {
+  std::string list = "[";
+  for (int i = 0; i < 20000; i++) {
+    list += std::string(i == 0 ? "" : ",") + "{\"streamURL\":\"/nonexistent/music/" + std::to_string(i) + ".flac\",\"title\":\"Gone " +
+            std::to_string(i) + "\"}";
+  }
+  std::string path = file("gone.json", list + "]");
+  run_result r = run("--sink fake --fresh " + shell_quoted(path), "");
+  EXPECT_EQ(r.status, 0) << r.output.substr(0, 4000);
+  size_t skips = 0, views = 0;
+  for (size_t at = r.output.find("cannot play #"); at != std::string::npos; at = r.output.find("cannot play #", at + 1)) skips++;
+  for (size_t at = r.output.find("\n  queue "); at != std::string::npos; at = r.output.find("\n  queue ", at + 1)) views++;
+  // A hundred tries, or fewer when the run's time ran out first (a slow build).
+  size_t summary = r.output.find("stop: ");
+  ASSERT_NE(summary, std::string::npos) << r.output.substr(0, 4000);
+  size_t tried = std::strtoul(r.output.c_str() + summary + 6, nullptr, 10);
+  EXPECT_EQ(skips, tried) << "one line for each entry tried";
+  EXPECT_GE(tried, 1u);
+  EXPECT_LE(tried, 100u);
+  EXPECT_EQ(views, 1u) << "the view once, at the start, never for a skip";
+  EXPECT_TRUE(in_order(r.output, {"cannot play #0 Gone 0", "file not found",
+                                  "entries could not be played in a row: play tries again from #0"}));
+  EXPECT_EQ(r.output.find("cannot play #100 "), std::string::npos);
+
+  // `quit` typed as the first skip is told: obeyed there and then, with no
+  // further entry tried (if the run was not already over by then).
+  std::string fifo = state_dir_ + "/typing";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::string command = "XDG_STATE_HOME=" + shell_quoted(state_dir_) + " DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent" +
+                        " timeout -s KILL 60 " + shell_quoted(PBQ_PLAY) + " --sink fake --fresh " + shell_quoted(path) +
+                        " < " + shell_quoted(fifo) + " 2>&1";
+  FILE *pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  FILE *typing = fopen(fifo.c_str(), "w");
+  ASSERT_NE(typing, nullptr);
+  std::string output;
+  char line[4096];
+  while (fgets(line, sizeof line, pipe) != nullptr) {
+    output += line;
+    if (typing != nullptr && std::string(line).rfind("cannot play #", 0) == 0) {
+      fputs("quit\n", typing);
+      fclose(typing);
+      typing = nullptr;
+    }
+  }
+  if (typing != nullptr) fclose(typing);
+  EXPECT_EQ(pclose(pipe), 0) << output.substr(0, 4000);
+  size_t quit_at = output.find("> quit");
+  ASSERT_NE(quit_at, std::string::npos) << output.substr(0, 4000);
+  EXPECT_EQ(output.find("cannot play #", quit_at), std::string::npos) << output.substr(quit_at, 2000);
+
+  // A short list tried to its end, even under repeat all.
+  run_result few = run("--sink fake --fresh " + shell_quoted(file("few.json", "[{\"streamURL\":\"a.wav\"},{\"streamURL\":\"b.wav\"}]")),
+                       "repeat all\n");
+  EXPECT_EQ(few.status, 0);
+  EXPECT_TRUE(in_order(few.output, {"cannot play #0", "cannot play #1",
+                                    "stop: 2 entries could not be played: nothing left in the queue can be played"}));
 }
 
 // The desktop entry offers pbq-play every audio type below; each of their endings is
@@ -476,7 +611,7 @@ TEST_F(Player, TakesTheAudioTypesTheDesktopEntryClaims) {
     setup += " && cp " + shell_quoted(*album_dir_ + "/01.wav") + " " + shell_quoted(folder + "/tone." + ending);
   }
   ASSERT_EQ(std::system(setup.c_str()), 0);
-  run_result r = run("--sink fake --fresh " + shell_quoted(folder), "queue\nquit\n");
+  run_result r = run("--sink fake --fresh " + shell_quoted(folder), "until read\nqueue\nquit\n");
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_EQ(r.output.find("skipped"), std::string::npos) << r.output;
   std::string last = "#" + std::to_string(endings.size() - 1) + " ";
@@ -489,7 +624,7 @@ TEST_F(Player, TakesTheAudioTypesTheDesktopEntryClaims) {
   ASSERT_EQ(std::system(copies.c_str()), 0);
   run_result named = run("--sink fake --fresh " + shell_quoted(state_dir_ + "/one.m4b") + " " + shell_quoted(state_dir_ + "/two.mp2") +
                              " " + shell_quoted(state_dir_ + "/tone.bin"),
-                         "queue\nquit\n");
+                         "until read\nqueue\nquit\n");
   EXPECT_EQ(named.status, 0) << named.output;
   EXPECT_NE(named.output.find("#2 "), std::string::npos) << named.output;
   EXPECT_EQ(named.output.find("skipped"), std::string::npos) << named.output;
