@@ -81,11 +81,18 @@ function act(action, playing) {
   } else audio.pause(); // NONE (nothing to go on with) and SLEEP
 }
 
+/** Saves once the burst of changes is over, off the path from a click to its frame. */
+let saveTimer = 0;
+function saveSoon() {
+  clearTimeout(saveTimer);
+  saveTimer = setTimeout(saveResume, 250);
+}
+
 /** Runs one change to the queue, then reads the state once, loads the audio, redraws and saves. */
 function change(fn) {
   fn();
   render();
-  saveResume();
+  saveSoon();
 }
 
 // ---- Virtual lists -----------------------------------------------------------------

@@ -18,9 +18,9 @@ export function makeLongAlbum(dir, count) {
   fs.writeFileSync(path.join(dir, 'album.json'), JSON.stringify(tracks));
 }
 
-/** The page on the album in `dir`, ready, muted, with a fresh profile (no resume). */
-export async function openPlayer(repo, dir) {
-  const server = await serve({ ...playerRoutes(repo), '/album/': dir });
+/** The page (from `pageDir`, else web/) on the album in `dir`, ready, muted, with a fresh profile (no resume). */
+export async function openPlayer(repo, dir, pageDir) {
+  const server = await serve({ ...playerRoutes(repo), ...(pageDir ? { '/': pageDir } : {}), '/album/': dir });
   const browser = await launch();
   const page = await browser.newPage();
   await page.setViewport({ width: 760, height: 820 });
