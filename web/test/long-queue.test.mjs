@@ -47,7 +47,7 @@ test('a 100,000-track album: at most 200 rows in the DOM, the rows in view, Next
     await checkRows(page, 'first load');
 
     const times = await timeNextClicks(page, 5);
-    t.diagnostic(`ready in ${player.readyMs} ms; Next to its frame at ${COUNT} tracks: ${times.map((t) => t.toFixed(1)).join(', ')} ms`);
+    t.diagnostic(`ready in ${player.readyMs} ms; Next to its frame at ${COUNT} tracks: ${times.map((ms) => ms.toFixed(1)).join(', ')} ms`);
     await checkRows(page, 'after five Next');
     assert.equal(await page.evaluate(() => window.pbqPlayer.queue.state().currentIndex), 5);
 
