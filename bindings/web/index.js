@@ -402,7 +402,10 @@ export class Queue {
    * gave before is retired.
    */
   view() {
-    const doc = core._pbq_state_json(this.#handle());
+    const h = this.#handle();
+    // The document before goes first, so that the new one can take its memory.
+    this.#retireView();
+    const doc = core._pbq_state_json(h);
     if (doc === 0) throw new PbqError('out of memory');
     let view;
     try {
@@ -411,7 +414,6 @@ export class Queue {
       core._pbq_free(doc);
       throw e;
     }
-    this.#retireView();
     this.#view = view;
     unfreedViews.register(this, doc, view);
     return view;

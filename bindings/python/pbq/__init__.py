@@ -391,8 +391,10 @@ class Queue:
     def view(self) -> View:
         """The light read: the state's members but "queue" at once, its entries on
         demand (see View). The view this queue gave before is retired."""
-        view = View(_take_bytes(self._lib.pbq_state_json(self._h())))
+        h = self._h()
+        # The document before goes first, so that the new one can take its memory.
         self._retire_view()
+        view = View(_take_bytes(self._lib.pbq_state_json(h)))
         self._view = view
         return view
 
