@@ -81,54 +81,75 @@ function act(action, playing) {
   } else audio.pause(); // NONE (nothing to go on with) and SLEEP
 }
 
+/** Saves once the burst of changes is over, off the path from a click to its frame. */
+let saveTimer = 0;
+function saveSoon() {
+  clearTimeout(saveTimer);
+  saveTimer = setTimeout(saveResume, 250);
+}
+
 /** Runs one change to the queue, then reads the state once, loads the audio, redraws and saves. */
 function change(fn) {
   fn();
   render();
-  saveResume();
+  saveSoon();
 }
 
 // ---- Virtual lists -----------------------------------------------------------------
-// A list of `count` rows of one fixed height in a scrolling box: the list's padding
-// stands for the rows above the window, its height for all of them, and only the rows
-// in view and OVERSCAN either side are elements.
+// A list of `count` rows of one fixed height in a scrolling box: the list's height
+// stands for all the rows, its padding for the rows above the window, and only the rows
+// in view and OVERSCAN either side are elements. Past MAX_HEIGHT (browsers cap an
+// element's height) the scroll position maps to a row by proportion instead.
 
 const ROW_HEIGHT = 34; // px, as li's height in style.css
 const OVERSCAN = 8;
 const MAX_ROWS = 200;
+const MAX_HEIGHT = 4000000; // px
 
 function virtualList(list, rowAt) {
   const box = list.parentElement;
   const v = {
     count: 0,
     first: 0,
+    height: () => Math.min(v.count * ROW_HEIGHT, MAX_HEIGHT),
+    inView: () => Math.ceil((box.clientHeight || 480) / ROW_HEIGHT),
+    scaled: () => v.count * ROW_HEIGHT > MAX_HEIGHT,
+    /** The row at the top of the box. */
+    top() {
+      if (!v.scaled()) return Math.floor(box.scrollTop / ROW_HEIGHT);
+      const range = v.height() - box.clientHeight;
+      return Math.round((box.scrollTop / range) * Math.max(0, v.count - v.inView()));
+    },
     render() {
-      const inView = Math.ceil((box.clientHeight || 480) / ROW_HEIGHT);
-      const first = Math.max(0, Math.min(v.count - inView, Math.floor(box.scrollTop / ROW_HEIGHT)) - OVERSCAN);
+      const inView = v.inView();
+      const top = Math.min(v.count - inView, v.top());
+      const first = Math.max(0, top - OVERSCAN);
       const end = Math.min(v.count, first + Math.min(MAX_ROWS, inView + 2 * OVERSCAN));
       const rows = [];
       v.first = first;
       for (let i = first; i < end; i++) rows.push(rowAt(i, end - first));
-      list.style.paddingTop = `${first * ROW_HEIGHT}px`;
-      list.style.height = `${v.count * ROW_HEIGHT}px`;
+      const padding = v.scaled() ? box.scrollTop - (top - first) * ROW_HEIGHT : first * ROW_HEIGHT;
+      list.style.paddingTop = `${Math.max(0, padding)}px`;
+      list.style.height = `${v.height()}px`;
       list.replaceChildren(...rows);
     },
     /** Scrolls just enough to show row `i`. */
     reveal(i) {
-      const top = i * ROW_HEIGHT;
-      if (top < box.scrollTop) box.scrollTop = top;
-      else if (top + ROW_HEIGHT > box.scrollTop + box.clientHeight) box.scrollTop = top + ROW_HEIGHT - box.clientHeight;
+      list.style.height = `${v.height()}px`;
+      if (v.scaled()) {
+        const top = v.top();
+        if (i < top || i >= top + v.inView() - 1) {
+          box.scrollTop = ((v.height() - box.clientHeight) * Math.max(0, i - 1)) / Math.max(1, v.count - v.inView());
+        }
+        return;
+      }
+      const at = i * ROW_HEIGHT;
+      if (at < box.scrollTop) box.scrollTop = at;
+      else if (at + ROW_HEIGHT > box.scrollTop + box.clientHeight) box.scrollTop = at + ROW_HEIGHT - box.clientHeight;
     },
   };
-  let queued = false;
-  box.addEventListener('scroll', () => {
-    if (queued) return;
-    queued = true;
-    requestAnimationFrame(() => {
-      queued = false;
-      v.render();
-    });
-  });
+  // Scroll events come at most once a frame.
+  box.addEventListener('scroll', () => v.render());
   return v;
 }
 

@@ -245,9 +245,11 @@ class Queue {
    * (see View). The view this queue gave before is retired.
    */
   view() {
-    const doc = native.viewOpen(this.#handle());
-    if (doc === null) throw new PbqError('out of memory');
+    const h = this.#handle();
+    // The document before goes first, so that the new one can take its memory.
     this.#retireView();
+    const doc = native.viewOpen(h);
+    if (doc === null) throw new PbqError('out of memory');
     this.#view = doc;
     return new View(VIEW_OPEN, doc);
   }

@@ -203,7 +203,6 @@ function whole(value, what) {
  */
 export class View {
   #doc;
-  #end = 0;         // the queue's closing ']'
   #starts = [];     // the offsets of the entries found so far
   #from = 0;        // where the search for the next entry goes on
 
@@ -242,24 +241,21 @@ export class View {
     if (this.#doc === 0) throw new PbqError('this view is stale: the queue has given a newer one or was closed');
   }
 
+  // The search stops at the count's last entry, so it never reads past the document,
+  // whose length is never measured: the last entry ends just before the document's `]}`.
   #read(start, count) {
     const heap = core.HEAPU8;
-    if (this.#end === 0) this.#end = heap.indexOf(0, this.#from) - 2;
     const last = start + count - 1;
     const starts = this.#starts;
-    const queue = heap.subarray(0, this.#end);
-    while (starts.length <= last + 1 && this.#from < this.#end) {
-      const at = queue.indexOf(OPEN_BRACE, this.#from);
-      if (at < 0) {
-        this.#from = this.#end;
-        break;
-      }
+    const want = Math.min(last + 2, this.queueCount);
+    while (starts.length < want) {
+      const at = heap.indexOf(OPEN_BRACE, this.#from);
+      if (at < 0) return [];
       this.#from = at + 1;
       const after = heap[at + 2];
       if (heap[at + 1] === QUOTE && after !== 0x2c && after !== 0x3a && after !== 0x7d && after !== 0x5d) starts.push(at);
     }
-    if (last >= starts.length) return [];
-    const end = last + 1 < starts.length ? starts[last + 1] - 1 : this.#end;
+    const end = last + 1 < starts.length ? starts[last + 1] - 1 : heap.indexOf(0, starts[last]) - 2;
     return JSON.parse(`[${decoder.decode(heap.subarray(starts[start], end))}]`);
   }
 }
@@ -406,7 +402,10 @@ export class Queue {
    * gave before is retired.
    */
   view() {
-    const doc = core._pbq_state_json(this.#handle());
+    const h = this.#handle();
+    // The document before goes first, so that the new one can take its memory.
+    this.#retireView();
+    const doc = core._pbq_state_json(h);
     if (doc === 0) throw new PbqError('out of memory');
     let view;
     try {
@@ -415,7 +414,6 @@ export class Queue {
       core._pbq_free(doc);
       throw e;
     }
-    this.#retireView();
     this.#view = view;
     unfreedViews.register(this, doc, view);
     return view;

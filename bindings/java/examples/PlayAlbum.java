@@ -3,13 +3,13 @@ import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.OptionalDouble;
 import java.util.OptionalLong;
-import java.util.regex.Matcher;
-import java.util.regex.Pattern;
 import pbq.Action;
 import pbq.PbqException;
 import pbq.Queue;
+import pbq.QueueView;
 import pbq.RepeatMode;
 import pbq.SleepMode;
+import pbq.Track;
 
 /**
  * Plays examples/album.json as the pbq command-line host's session does: buttons, the
@@ -18,22 +18,15 @@ import pbq.SleepMode;
  *
  *   java -cp pbq.jar:pbq-example.jar PlayAlbum examples/album.json
  *
- * An app reads the state document with its JSON library (on Android, org.json); this
- * example picks the few members it shows with a pattern to need nothing but the JDK.
+ * It reads the state with the light read, Queue.view(): the members but the queue at
+ * once, and only the entries it shows.
  */
 public final class PlayAlbum {
   private static final long MINUTE = 60_000;  // the simulated clock counts milliseconds
 
-  private static String member(String json, String pattern) {
-    Matcher m = Pattern.compile(pattern).matcher(json);
-    return m.find() ? m.group(1) : null;
-  }
-
   private static String nowPlaying(Queue q) {
-    String s = q.stateJson();
-    String title = member(s, "\"currentTrack\":\\{\"streamURL\":\"[^\"]*\",\"title\":\"([^\"]*)\"");
-    String artist = member(s, "\"currentTrack\":\\{[^}]*\"artist\":\"([^\"]*)\"");
-    return title == null ? "nothing" : "#" + member(s, "\"currentIndex\":(-?\\d+)") + " " + title + " - " + artist;
+    QueueView view = q.view();
+    return view.currentTrack().map(t -> "#" + view.currentIndex() + " " + t.title() + " - " + t.artist()).orElse("nothing");
   }
 
   private static void act(Queue q, String what, Action action) {
@@ -63,8 +56,12 @@ public final class PlayAlbum {
           + "\"artist\": \"Ilse Varga\", \"duration\": 208}");
       q.moveUpNext(0, 2);
       q.removeUpNext(1);
+      QueueView view = q.view();
+      // The entries on screen only: here the first ten of up next.
+      System.out.println("up next: " + view.entries(view.currentIndex() + 1, 10).stream().map(Track::title)
+          .collect(java.util.stream.Collectors.joining(", ")));
 
-      q.jump(Integer.parseInt(member(q.stateJson(), "\"queueCount\":(\\d+)")) - 1);
+      q.jump((int) view.queueCount() - 1);
       act(q, "track ended", q.trackEnded());
       q.setRepeat(RepeatMode.ALL);
       act(q, "next (all)", q.next());

@@ -17,7 +17,7 @@ const { Queue, PbqError, Action, RepeatMode, SleepMode } = await import('../inde
 const MINUTE = 60_000; // the simulated clock counts milliseconds
 
 function nowPlaying(q) {
-  const { currentIndex, currentTrack: t } = q.state();
+  const { currentIndex, currentTrack: t } = q.view(); // the light read: everything but the queue
   return t ? `#${currentIndex} ${t.title} - ${t.artist}` : 'nothing';
 }
 
@@ -29,7 +29,7 @@ let resume;
 const q = new Queue();
 try {
   q.setTracks(album, 0);
-  console.log(`loaded ${q.state().queueCount} tracks, playing ${nowPlaying(q)}`);
+  console.log(`loaded ${q.view().queueCount} tracks, playing ${nowPlaying(q)}`);
   act(q, 'next', q.next());
   act(q, 'track ended', q.trackEnded());
   act(q, 'previous 1.5s', q.previous(1.5));
@@ -39,8 +39,9 @@ try {
   q.addToQueue({ streamURL: 'https://media.example/guests/night-bus.m4a', title: 'Night Bus', artist: 'Ilse Varga', duration: 208 });
   q.moveUpNext(0, 2);
   q.removeUpNext(1);
-  const s = q.state();
-  console.log('up next:', s.queue.slice(s.currentIndex + 1).map((t) => t.title).join(', '));
+  const s = q.view();
+  // The entries on screen only: here the first ten of up next.
+  console.log('up next:', s.entries(s.currentIndex + 1, 10).map((t) => t.title).join(', '));
 
   q.jump(s.queueCount - 1);
   act(q, 'track ended', q.trackEnded());
@@ -50,7 +51,7 @@ try {
   act(q, 'ended (one)', q.trackEnded());
 
   q.setShuffle(true, 2024);
-  console.log('shuffled:', q.state().queue.map((t) => t.title.split(' ')[0]).join(' '));
+  console.log('shuffled:', q.state().queue.map((t) => t.title.split(' ')[0]).join(' ')); // all of it
   q.setShuffle(false);
   console.log(`rate ${q.setRate(1.25).toFixed(2)}x`);
 

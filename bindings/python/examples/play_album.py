@@ -25,9 +25,9 @@ MINUTE = 60_000  # the simulated clock counts milliseconds
 
 
 def now_playing(q: pbq.Queue) -> str:
-    s = q.state()
-    t = s["currentTrack"]
-    return f"#{s['currentIndex']} {t['title']} - {t['artist']}" if t else "nothing"
+    view = q.view()  # the light read: everything but the queue, whatever its length
+    t = view.current_track
+    return f"#{view.current_index} {t['title']} - {t['artist']}" if t else "nothing"
 
 
 def act(q: pbq.Queue, what: str, action: Action) -> None:
@@ -44,7 +44,7 @@ def main() -> int:
 
     with pbq.Queue() as q:
         q.set_tracks(album, start_index=0)
-        print(f"loaded {q.state()['queueCount']} tracks, playing {now_playing(q)}")
+        print(f"loaded {q.view().queue_count} tracks, playing {now_playing(q)}")
         act(q, "next", q.next())
         act(q, "track ended", q.track_ended())
         act(q, "previous 1.5s", q.previous(1.5))
@@ -56,9 +56,11 @@ def main() -> int:
                         "title": "Night Bus", "artist": "Ilse Varga", "duration": 208})
         q.move_up_next(0, 2)
         q.remove_up_next(1)
-        print("up next:", ", ".join(t["title"] for t in q.state()["queue"][q.state()["currentIndex"] + 1:]))
+        view = q.view()
+        # The entries on screen only: here the first ten of up next.
+        print("up next:", ", ".join(t["title"] for t in view.entries(view.current_index + 1, 10)))
 
-        q.jump(q.state()["queueCount"] - 1)
+        q.jump(view.queue_count - 1)
         act(q, "track ended", q.track_ended())
         q.set_repeat(RepeatMode.ALL)
         act(q, "next (all)", q.next())
@@ -66,7 +68,7 @@ def main() -> int:
         act(q, "ended (one)", q.track_ended())
 
         q.set_shuffle(True, seed=2024)
-        print("shuffled:", " ".join(t["title"].split()[0] for t in q.state()["queue"]))
+        print("shuffled:", " ".join(t["title"].split()[0] for t in q.state()["queue"]))  # all of it
         q.set_shuffle(False)
         print(f"rate {q.set_rate(1.25):.2f}x")
 

@@ -3,13 +3,14 @@
     with pbq.Queue() as q:
         q.set_tracks(album, start_index=2)
         if q.track_ended() is pbq.Action.PLAY:
-            play(q.state()["currentTrack"])
+            play(q.view().current_track)
 
 A `Queue` owns one library handle and frees it on `close()` (or at the end of a
 `with` block). Calls whose C function writes an error text raise `PbqError` with that
 text; calls that the library refuses without a text return False. Documents come back
-as Python strings (`state_json`, `export_resume`) or parsed (`state`); every C text is
-released with pbq_free inside. A queue is used by one thread at a time.
+as Python strings (`state_json`, `export_resume`), parsed (`state`), or read lightly
+(`view`: every member but the queue, and the queue's entries on demand); every C text
+is released with pbq_free inside. A queue is used by one thread at a time.
 """
 from __future__ import annotations
 
@@ -390,8 +391,10 @@ class Queue:
     def view(self) -> View:
         """The light read: the state's members but "queue" at once, its entries on
         demand (see View). The view this queue gave before is retired."""
-        view = View(_take_bytes(self._lib.pbq_state_json(self._h())))
+        h = self._h()
+        # The document before goes first, so that the new one can take its memory.
         self._retire_view()
+        view = View(_take_bytes(self._lib.pbq_state_json(h)))
         self._view = view
         return view
 

@@ -59,7 +59,6 @@ test('a view keeps the state it was taken at; the next view or close retires it 
   // Views taken again and again hold one document at a time: the module's memory stays put.
   const big = new pbq.Queue();
   big.setTracks(Array.from({ length: 20000 }, (_, i) => ({ streamURL: `${i}.m4a`, title: 'x'.repeat(100) })));
-  // Two documents live at once while a view replaces the one before.
   for (let i = 0; i < 3; i++) big.view().entry(19999);
   const size = pbq.capi.memory().length;
   for (let i = 0; i < 50; i++) big.view().entry(19999);

@@ -222,9 +222,11 @@ public final class Queue implements AutoCloseable {
    * {@link QueueView}). The view this queue gave before is retired.
    */
   public QueueView view() {
-    long doc = Native.viewOpen(h());
-    if (doc == 0) throw new PbqException("out of memory");
+    long q = h();
+    // The document before goes first, so that the new one can take its memory.
     retireView();
+    long doc = Native.viewOpen(q);
+    if (doc == 0) throw new PbqException("out of memory");
     view = new QueueView(doc);
     return view;
   }
