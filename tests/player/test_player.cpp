@@ -457,8 +457,14 @@ TEST_F(Player, PlaysAFolderWhileReadingIt) {
   ASSERT_EQ(std::system(make.c_str()), 0);
   run_result r = run("--sink fake --fresh " + shell_quoted(state_dir_ + "/Big"), "until ended\nquit\n");
   EXPECT_EQ(r.status, 0) << r.output;
-  EXPECT_TRUE(in_order(r.output, {"reading ", "play #0 00001.wav", "play #1 00002.wav", "> quit"}));
-  EXPECT_EQ(r.output.find("read 2000 entries"), std::string::npos) << "the whole folder was read first\n" << r.output;
+  // The second file may not be read yet when the first tiny tone ends (a busy
+  // machine), so only the first sound is asked for, and that it came before the
+  // end of the reading, if the reading ended at all before quit.
+  EXPECT_TRUE(in_order(r.output, {"reading ", "play #0 00001.wav", "> quit"})) << r.output;
+  size_t whole = r.output.find("read 2000 entries");
+  if (whole != std::string::npos) {
+    EXPECT_LT(r.output.find("play #0 00001.wav"), whole) << "the whole folder was read first\n" << r.output;
+  }
 }
 
 // While a folder is still being read: a resumed run waits for its saved track
