@@ -256,8 +256,9 @@ docs: deps-docs
 
 # Every command the README and docs/ tell a user to type, as typed: in a throwaway folder
 # with dist/ (the Debian ones run in test-dist-debs' Debian 12 root), make run on fresh
-# Debian 12 roots with both forms of apt's sources, and the ones run in this checkout.
-test-docs: deps dist
+# Debian 12 roots with both forms of apt's sources, and the ones run in this checkout (after
+# the release build, so that their own `make build` finds it done, also under make -j).
+test-docs: deps dist build
 	@tests/docs/commands.sh dist
 	@tests/install/fresh-run.sh
 	@tests/docs/checkout.sh

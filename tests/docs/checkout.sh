@@ -36,7 +36,8 @@ echo "ok   make play TRACKS=~/Music SINK=fake: the folder played"
 {
 make build
 cmake --install build/release --prefix ~/pbq
-PKG_CONFIG_PATH=~/pbq/lib/pkgconfig cc examples/example_host.c $(pkg-config --cflags --libs pbq) -o ~/example_host
+export PKG_CONFIG_PATH=~/pbq/lib/pkgconfig
+cc examples/example_host.c $(pkg-config --cflags --libs pbq) -o ~/example_host
 LD_LIBRARY_PATH=~/pbq/lib ~/example_host
 } >"$log" 2>&1 || fail "building a host against the installed release build failed"
 grep -q 'restored: resumed at 42.5 s' "$log" || fail "the example host printed something else"
