@@ -27,7 +27,7 @@ arch=$(dpkg --print-architecture)
 debs=("$dist"/libpbq1_*_"$arch".deb "$dist"/libpbq-dev_*_"$arch".deb "$dist"/pbq-tools_*_"$arch".deb)
 [ ${#debs[@]} -eq 3 ] || { echo "expected libpbq1, libpbq-dev and pbq-tools for $arch in $dist, found: $(ls "$dist")"; exit 1; }
 
-mkdir -p "$cache/archives/partial"
+. "$(dirname "$0")/roots.sh"
 
 # The packages themselves.
 lintian --fail-on error --suppress-tags-from-file /dev/null "${debs[@]}" >"$cache/lintian.log" 2>&1 ||
@@ -47,34 +47,12 @@ for elf in "$so" "$unpacked"/usr/bin/*; do
 done
 echo "ok   libpbq.so.1 exports the 26 functions of pbq.h only; no shipped ELF file has a RUNPATH"
 
-# A command in ROOT, with /proc and the cached apt archive mounted (in a private mount
-# namespace, so nothing stays mounted).
-in_root() {
-  local root=$1
-  shift
-  unshare --mount --propagation private bash -c '
-    root=$1 archives=$2; shift 2
-    mount -t proc proc "$root/proc" && mount --bind "$archives" "$root/var/cache/apt/archives" &&
-      exec chroot "$root" "$@"' in-root "$root" "$cache/archives" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin \
-    HOME=/root DEBIAN_FRONTEND=noninteractive LC_ALL=C.UTF-8 "$@"
-}
-
 # The cached root: Debian 12's minbase from debootstrap, with what a C developer has (gcc,
 # pkg-config), and apt's index of Debian 12's archive, which is all it knows.
 if [ ! -f "$cache/root/.pbq-ready" ]; then
-  uri=$("$top/scripts/install-deps.sh" --debian-uri)
-  if [ ! -f "$cache/bookworm-minbase.tgz" ]; then
-    echo "making the Debian 12 base tarball (debootstrap, once)"
-    rm -rf "$cache/tarball-work"
-    debootstrap --variant=minbase --make-tarball="$cache/bookworm-minbase.part.tgz" bookworm \
-      "$cache/tarball-work" "$uri" >"$cache/debootstrap.log" 2>&1 || { cat "$cache/debootstrap.log"; exit 1; }
-    mv "$cache/bookworm-minbase.part.tgz" "$cache/bookworm-minbase.tgz"
-  fi
+  base_tarball bookworm
   echo "making the Debian 12 root from it (once)"
-  rm -rf "$cache/root"
-  debootstrap --variant=minbase --unpack-tarball="$cache/bookworm-minbase.tgz" bookworm "$cache/root" "$uri" \
-    >"$cache/debootstrap.log" 2>&1 || { cat "$cache/debootstrap.log"; exit 1; }
-  cp /etc/resolv.conf "$cache/root/etc/resolv.conf"
+  unpack_root bookworm "$cache/root" "$cache/debootstrap.log"
   in_root "$cache/root" apt-get "${apt_lock[@]}" -qq update
   in_root "$cache/root" apt-get "${apt_lock[@]}" -qq -y --no-install-recommends install gcc libc6-dev pkgconf \
     >"$cache/root-setup.log" 2>&1 || { cat "$cache/root-setup.log"; exit 1; }

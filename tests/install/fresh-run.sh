@@ -14,35 +14,16 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 cache=${PBQ_DEBIAN12_CACHE:-$top/build/debian12}
-mkdir -p "$cache/archives/partial"
+. "$(dirname "$0")/roots.sh"
+# A user types make run at a terminal: a dumb one here, as the output goes to a log.
+root_env=(TERM=dumb)
 
-# A command in ROOT, with /proc and the cached apt archive mounted in a private mount
-# namespace (nothing stays mounted).
-in_root() {
-  local root=$1
-  shift
-  unshare --mount --propagation private bash -c '
-    root=$1 archives=$2; shift 2
-    mount -t proc proc "$root/proc" && mount --bind "$archives" "$root/var/cache/apt/archives" &&
-      exec chroot "$root" "$@"' in-root "$root" "$cache/archives" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin \
-    HOME=/root DEBIAN_FRONTEND=noninteractive LC_ALL=C.UTF-8 TERM=dumb "$@"
-}
-
-uri=$("$top/scripts/install-deps.sh" --debian-uri)
-if [ ! -f "$cache/bookworm-minbase.tgz" ]; then
-  echo "making the Debian 12 base tarball (debootstrap, once)"
-  rm -rf "$cache/tarball-work"
-  debootstrap --variant=minbase --make-tarball="$cache/bookworm-minbase.part.tgz" bookworm \
-    "$cache/tarball-work" "$uri" >"$cache/debootstrap.log" 2>&1 || { cat "$cache/debootstrap.log"; exit 1; }
-  mv "$cache/bookworm-minbase.part.tgz" "$cache/bookworm-minbase.tgz"
-fi
+debian_uri
+base_tarball bookworm
 # The pristine root: debootstrap's minbase and make, which a user installs to type make run.
 if [ ! -f "$cache/fresh-root/.pbq-ready" ]; then
   echo "making the fresh Debian 12 root (once)"
-  rm -rf "$cache/fresh-root"
-  debootstrap --variant=minbase --unpack-tarball="$cache/bookworm-minbase.tgz" bookworm "$cache/fresh-root" "$uri" \
-    >"$cache/debootstrap-fresh.log" 2>&1 || { cat "$cache/debootstrap-fresh.log"; exit 1; }
-  cp /etc/resolv.conf "$cache/fresh-root/etc/resolv.conf"
+  unpack_root bookworm "$cache/fresh-root" "$cache/debootstrap-fresh.log"
   in_root "$cache/fresh-root" apt-get -o DPkg::Lock::Timeout=900 -qq update
   in_root "$cache/fresh-root" apt-get -o DPkg::Lock::Timeout=900 -qq -y install make >"$cache/fresh-root.log" 2>&1 ||
     { cat "$cache/fresh-root.log"; exit 1; }

@@ -22,7 +22,7 @@ apt_lock=(-o DPkg::Lock::Timeout=900)
 # Debian 13 packages Swift 6.0; another release line is a change to review, not to take silently.
 swift_release=6.0
 
-mkdir -p "$cache/archives/partial"
+. "$(dirname "$0")/roots.sh"
 work=$(mktemp -d /var/tmp/pbq-swift.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
@@ -44,43 +44,15 @@ shopt -s nullglob
 debs=("$dist"/libpbq1_*_"$arch".deb "$dist"/libpbq-dev_*_"$arch".deb)
 [ ${#debs[@]} -eq 2 ] || { echo "expected libpbq1 and libpbq-dev for $arch in $dist, found: $(ls "$dist")"; exit 1; }
 
-# A command in ROOT (with /proc and the cached apt archive mounted), or, given an upper
-# directory, in a scratch layer over ROOT. A private mount namespace: nothing stays mounted.
-in_root() {  # ROOT UPPER|"" COMMAND...
-  local root=$1 upper=$2
-  shift 2
-  unshare --mount --propagation private bash -c '
-    root=$1 upper=$2 archives=$3; shift 3
-    if [ -n "$upper" ]; then
-      mkdir -p "$upper/layer" "$upper/overlay-work" "$upper/merged"
-      mount -t overlay overlay -o "lowerdir=$root,upperdir=$upper/layer,workdir=$upper/overlay-work" \
-        "$upper/merged" || exit 1
-      root=$upper/merged
-    fi
-    mount -t proc proc "$root/proc" && mount --bind "$archives" "$root/var/cache/apt/archives" &&
-      exec chroot "$root" "$@"' in-root "$root" "$upper" "$cache/archives" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin \
-    HOME=/root DEBIAN_FRONTEND=noninteractive LC_ALL=C.UTF-8 "$@"
-}
-
 # The cached root: Debian 13's minbase from debootstrap with the Swift toolchain, and apt's
 # index of Debian 13's archive, which is all it knows.
 if [ ! -f "$cache/root/.pbq-ready" ]; then
   SECONDS=0
-  uri=$("$top/scripts/install-deps.sh" --debian-uri)
-  if [ ! -f "$cache/trixie-minbase.tgz" ]; then
-    echo "making the Debian 13 base tarball (debootstrap, once)"
-    rm -rf "$cache/tarball-work"
-    debootstrap --variant=minbase --make-tarball="$cache/trixie-minbase.part.tgz" trixie \
-      "$cache/tarball-work" "$uri" >"$cache/debootstrap.log" 2>&1 || { cat "$cache/debootstrap.log"; exit 1; }
-    mv "$cache/trixie-minbase.part.tgz" "$cache/trixie-minbase.tgz"
-  fi
+  base_tarball trixie
   echo "making the Debian 13 root with Swift from it (once)"
-  rm -rf "$cache/root"
-  debootstrap --variant=minbase --unpack-tarball="$cache/trixie-minbase.tgz" trixie "$cache/root" "$uri" \
-    >"$cache/debootstrap.log" 2>&1 || { cat "$cache/debootstrap.log"; exit 1; }
-  cp /etc/resolv.conf "$cache/root/etc/resolv.conf"
-  in_root "$cache/root" "" apt-get "${apt_lock[@]}" -qq update
-  in_root "$cache/root" "" apt-get "${apt_lock[@]}" -qq -y --no-install-recommends install \
+  unpack_root trixie "$cache/root" "$cache/debootstrap.log"
+  in_root "$cache/root" apt-get "${apt_lock[@]}" -qq update
+  in_root "$cache/root" apt-get "${apt_lock[@]}" -qq -y --no-install-recommends install \
     swiftlang libc6-dev libstdc++-14-dev pkgconf sudo >"$cache/root-setup.log" 2>&1 || { cat "$cache/root-setup.log"; exit 1; }
   touch "$cache/root/.pbq-ready"
   echo "the Debian 13 root is ready after $((SECONDS / 60)) min $((SECONDS % 60)) s: $(du -sh "$cache" | cut -f1) in $cache"
@@ -169,4 +141,4 @@ swift run >run.log 2>&1 || fail "the quick start as a host's package failed:" ru
 check_quickstart run.log
 echo "ok   the quick start runs in a package of its own with the page's Package.swift"
 EOF
-in_root "$cache/root" "$work/upper" sh /tmp/pbq-test/run.sh
+in_root "$cache/root" --layer "$work/upper" sh /tmp/pbq-test/run.sh
