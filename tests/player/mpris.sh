@@ -7,34 +7,10 @@ set -euo pipefail
 play=${1:?usage: mpris.sh PBQ_PLAY PBQ_MAKE_ALBUM}
 make_album=${2:?usage: mpris.sh PBQ_PLAY PBQ_MAKE_ALBUM}
 
-for tool in dbus-run-session dbus-send dbus-monitor playerctl; do
-  if ! command -v "$tool" >/dev/null; then
-    if [ "${CI:-}" = true ]; then echo "FAILED: $tool is not installed (scripts/install-deps.sh test installs it)" >&2; exit 1; fi
-    echo "skipped: $tool is not installed" >&2
-    exit 77
-  fi
-done
+. "$(dirname "$0")/bus.sh"
+needs_tools dbus-run-session dbus-send dbus-monitor playerctl
 # Everything below on a private session bus of its own.
-if [ -z "${PBQ_MPRIS_PRIVATE_BUS:-}" ]; then
-  PBQ_MPRIS_PRIVATE_BUS=1 exec dbus-run-session -- "$0" "$@"
-fi
-
-work=$(mktemp -d)
-player_pid=
-monitor_pid=
-cleanup() {
-  [ -n "$player_pid" ] && kill "$player_pid" 2>/dev/null || true
-  [ -n "$monitor_pid" ] && kill "$monitor_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAILED: $*" >&2
-  echo "--- player output ---" >&2
-  cat "$work/out" >&2 || true
-  exit 1
-}
+on_private_bus "$@"
 
 # Waits until the player's output holds PATTERN (a fixed text) after line FROM.
 expect_output() {
@@ -65,11 +41,6 @@ state() {
   echo state >&3
   expect_output '"currentIndex"' "$from"
   tail -n +"$((from + 1))" "$work/out" | grep -F '"currentIndex"' | head -1
-}
-
-check() {  # check WHAT EXPECTED ACTUAL
-  [ "$2" = "$3" ] || fail "$1: expected '$2', got '$3'"
-  echo "ok: $1"
 }
 
 # Three tracks long enough that nothing ends on its own while the test runs.

@@ -7,37 +7,11 @@ set -euo pipefail
 play=${1:?usage: mpris_window.sh PBQ_PLAY PBQ_MAKE_ALBUM}
 make_album=${2:?usage: mpris_window.sh PBQ_PLAY PBQ_MAKE_ALBUM}
 
-for tool in dbus-run-session dbus-send dbus-monitor; do
-  if ! command -v "$tool" >/dev/null; then
-    if [ "${CI:-}" = true ]; then echo "FAILED: $tool is not installed (scripts/install-deps.sh test installs it)" >&2; exit 1; fi
-    echo "skipped: $tool is not installed" >&2
-    exit 77
-  fi
-done
-if [ -z "${PBQ_MPRIS_PRIVATE_BUS:-}" ]; then
-  PBQ_MPRIS_PRIVATE_BUS=1 exec dbus-run-session -- "$0" "$@"
-fi
-
-work=$(mktemp -d)
-player_pid=
-monitor_pid=
-cleanup() {
-  [ -n "$player_pid" ] && kill "$player_pid" 2>/dev/null || true
-  [ -n "$monitor_pid" ] && kill "$monitor_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAILED: $*" >&2
-  echo "--- player output (last lines) ---" >&2
-  tail -n 40 "$work/out" >&2 || true
-  exit 1
-}
-check() {  # check WHAT EXPECTED ACTUAL
-  [ "$2" = "$3" ] || fail "$1: expected '$2', got '$3'"
-  echo "ok: $1"
-}
+. "$(dirname "$0")/bus.sh"
+needs_tools dbus-run-session dbus-send dbus-monitor
+on_private_bus "$@"
+# A queue of 2,500: only the end of the player's output on a failure.
+player_output_lines=40
 
 # 2,500 entries: the three tones over and over, each entry's title its number.
 "$make_album" "$work/album" 3 30 >/dev/null
