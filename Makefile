@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 # No "Entering directory" lines from the builds below.
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps deps-run build run package test-release-builds test-fuzz test test-bindings test-platforms bench-bindings test-release test-asan test-tsan test-valgrind bench fuzz fuzz-build clean
+.PHONY: all deps deps-run build run package test-release-builds test-fuzz test test-bindings test-platforms bench-bindings bench-hosts test-release test-asan test-tsan test-valgrind bench fuzz fuzz-build clean
 
 all: build
 
@@ -165,6 +165,12 @@ bench: deps
 	@build/bench/bench/pbq_heap_profile
 	@build/bench/bench/pbq_bench_scale --benchmark_min_time=0.05 --benchmark_out=build/bench/scale.json --benchmark_out_format=json >/dev/null
 	@python3 bench/growth.py build/bench/scale.json
+
+# Every host's benchmark in one run (bench/hosts/run.sh): the release build, then each
+# piece bench/hosts/*.sh at BENCH_SIZES (10, 100,000 and 1,000,000 tracks), its figures
+# and targets, and a summary of the targets. Not part of `make test`.
+bench-hosts: deps
+	@bench/hosts/run.sh
 
 # The Python, Java and Node bindings, built and tested against the release library.
 test-bindings: deps build bindings/node/node_modules/.package-lock.json

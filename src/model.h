@@ -51,6 +51,7 @@ struct track_store {
   uint64_t dead;               // slots whose record no list names
   uint64_t queue_only;         // live records named by the queue alone
   uint64_t live_text_bound;    // sum of record_text_bound over the live records
+  uint64_t max_text_bound;     // at least the largest record_text_bound of a live record
   uint64_t loaded;             // records [0, loaded) came from the load: they point into
                                // `text`, never die and never move; adds come after
   char *text;                  // the loaded text; null when nothing was loaded

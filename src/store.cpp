@@ -109,7 +109,9 @@ uint32_t store_commit_last(track_store *store) {
   assert(store->count < store->capacity);
   auto id = static_cast<uint32_t>(store->count++);
   const track_rec &rec = store->recs[id];
-  store->live_text_bound += record_text_bound(rec);
+  uint64_t bound = record_text_bound(rec);
+  store->live_text_bound += bound;
+  if (bound > store->max_text_bound) store->max_text_bound = bound;
   if ((rec.flags & rec_in_tracks) == 0) store->queue_only++;
   return id;
 }

@@ -17,7 +17,7 @@ inline const char *fault(const pbq_queue *q) {
   const track_store &s = q->store;
   if (s.count > s.capacity || (s.recs == nullptr) != (s.capacity == 0)) return "pool count or storage";
   if (reinterpret_cast<uintptr_t>(s.recs) % k_cache_line != 0) return "pool off its cache-line boundary";
-  uint64_t dead = 0, queue_only = 0, bound = 0;
+  uint64_t dead = 0, queue_only = 0, bound = 0, largest = 0;
   for (uint64_t i = 0; i < s.count; i++) {
     const track_rec &r = s.recs[i];
     bool loaded = i < s.loaded;
@@ -34,10 +34,12 @@ inline const char *fault(const pbq_queue *q) {
     if (r.artwork_url != nullptr && (r.artwork_url_len == 0 || strlen(r.artwork_url) != r.artwork_url_len)) return "artwork";
     if (!std::isfinite(r.duration) || r.duration < 0.0) return "duration";
     bound += record_text_bound(r);
+    if (record_text_bound(r) > largest) largest = record_text_bound(r);
     if ((r.flags & rec_in_tracks) == 0) queue_only++;
   }
   if (s.dead != dead || s.queue_only != queue_only) return "dead or queue-only count";
   if (s.live_text_bound != bound) return "text bound";
+  if (s.max_text_bound < largest) return "largest text bound";
   if (s.dead > k_first_capacity && s.dead > s.count - s.dead) return "dead slots outnumber live ones";
 
   std::vector<unsigned char> named(s.count, 0);

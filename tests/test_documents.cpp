@@ -268,6 +268,42 @@ TEST(StateDocument, MatchesYyjsonOverRandomQueues) {
   }
 }
 
+// The writer fetches each entry's strings well ahead of the walk, as one stretch of
+// the text when they lie together and one by one when they do not: members in any
+// order, missing, or far apart. Long shuffled queues of such tracks, fresh and after
+// adds, read the same as yyjson writes them.
+TEST(StateDocument, LongShuffledQueuesOfTracksLaidOutAnyWay) {
+  const std::string far(600, 'x');
+  const std::string shapes[] = {
+      R"({"streamURL":"u#","title":"t","artist":"a","artworkURL":"w","duration":1.5})",
+      R"({"streamURL":"u#","title":"t","artist":"a","duration":2})",
+      R"({"artworkURL":"w","title":"t","streamURL":"u#","artist":"a"})",
+      R"({"artist":"a","streamURL":"u#","duration":3.25})",
+      R"({"streamURL":"u#","title":")" + far + R"(","artist":"a","artworkURL":"w"})",
+      R"({"streamURL":"u#","title":")" + far + R"(","artist":"a"})",
+      R"({"id":"u#","title":"t"})",
+  };
+  for (int count : {40, 300}) {
+    SCOPED_TRACE(count);
+    std::string list = "[";
+    for (int i = 0; i < count; i++) {
+      std::string track = shapes[static_cast<size_t>(i) % std::size(shapes)];
+      track.replace(track.find('#'), 1, std::to_string(i));
+      list.append(i > 0 ? "," : "").append(track);
+    }
+    list += "]";
+    fixtures::handle h = fixtures::loaded(list.c_str(), 5, true, 11);
+    ASSERT_EQ(h->queue.count, static_cast<uint64_t>(count));
+    EXPECT_EQ(state_text(h.get()), oracle::state_text(h.get()));
+    for (int i = 0; i < 40; i++) {
+      std::string track = shapes[static_cast<size_t>(i) % std::size(shapes)];
+      track.replace(track.find('#'), 1, "added-" + std::to_string(i));
+      ASSERT_EQ(pbq_add_to_queue_json(h.get(), track.c_str()), 0);
+    }
+    EXPECT_EQ(state_text(h.get()), oracle::state_text(h.get()));
+  }
+}
+
 // The text block is sized from a bound the store keeps; should that bound ever fall
 // short, the writer grows the block instead of writing past it. Every short bound,
 // down to none at all, still gives the whole document.

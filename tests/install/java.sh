@@ -28,7 +28,11 @@ javac -cp "$jar" App.java Mapped.java
 # A temporary folder of its own, to see what the jar leaves there.
 mkdir tmp
 out=$(java -Djava.io.tmpdir="$PWD/tmp" -cp "$jar:." App)
-grep -q '"currentIndex":3,.*"currentTrack":{[^}]*"title":"Salt Roads"' <<<"$out" ||
+# The current entry, the rest of the album after it (the light read's window), then the
+# resume document with the position saved.
+expected=$'3 Salt Roads\n  next: Ferry at Dawn\n  next: Undertow\n  next: Gulls\n  next: Tidewater'
+[ "$(head -5 <<<"$out")" = "$expected" ] && [ "$(wc -l <<<"$out")" -eq 6 ] &&
+  grep -q '"lastTrackTime":83.5' <<<"$(tail -1 <<<"$out")" ||
   { echo "java quick start printed: $out" >&2; exit 1; }
 out=$(cd / && java -Djava.io.tmpdir="$1/tmp" -jar "$1/$jar")
 [[ "$out" = "pbq "*" (ABI 1), self-test passed" ]] ||

@@ -18,9 +18,11 @@ cat >"$place/run.sh" <<'SCRIPT'
 set -euo pipefail
 cd "$1"
 npm install --offline --no-audit --no-fund --loglevel=error "./$(ls pbq-*.tgz)" >/dev/null
+# The current track, then the rest of the album after it (the light read's window).
+expected=$'Salt Roads\n  next: Ferry at Dawn\n  next: Undertow\n  next: Gulls\n  next: Tidewater'
 for entry in quick_start.cjs quick_start.mjs; do
   out=$(node "$entry")
-  [ "$out" = "Salt Roads" ] || { echo "node $entry printed '$out', not 'Salt Roads'" >&2; exit 1; }
+  [ "$out" = "$expected" ] || { echo "node $entry printed '$out', not '$expected'" >&2; exit 1; }
 done
 # The package's own copies.
 mapped=$(node -e "require('pbq'); process.stdout.write(require('fs').readFileSync('/proc/self/maps', 'utf8'))" |
