@@ -13,7 +13,8 @@
 #include "sizes.h"
 
 // One track as the handle keeps it. A record is made once (by a load or an add) and
-// never changes; every list entry that names it shares its strings.
+// never changes, though a layout or a compaction may move it to another slot; every
+// list entry that names it shares its strings.
 struct track_rec {
   const char *stream_url;   // never null or empty; NUL-terminated
   const char *title;        // never null; "" when the input had none
@@ -53,7 +54,9 @@ struct track_store {
   uint64_t live_text_bound;    // sum of record_text_bound over the live records
   uint64_t max_text_bound;     // at least the largest record_text_bound of a live record
   uint64_t loaded;             // records [0, loaded) came from the load: they point into
-                               // `text`, never die and never move; adds come after
+                               // `text` and never die; adds come after, and only a
+                               // layout in play order moves them (it then lowers
+                               // `loaded` to the first added record's place)
   char *text;                  // the loaded text; null when nothing was loaded
 };
 
@@ -152,6 +155,11 @@ inline const track_rec &tracks_entry(const pbq_queue *q, uint64_t position) {
 // Bytes the record's JSON object can take at most, its separating comma included.
 uint64_t record_text_bound(const track_rec &rec);
 
+// A pool block for `capacity` records (at least 1, at most the live records' count or
+// k_first_capacity): the block and its first cache line. Returns false, with nothing
+// allocated, when memory ran out.
+[[nodiscard]] bool allocate_pool(uint64_t capacity, void **block, track_rec **recs);
+
 // Makes room for `needed` records. Returns 0, or -1 with the store unchanged.
 [[nodiscard]] int store_reserve(track_store *store, uint64_t needed);
 
@@ -220,6 +228,15 @@ void release_queue_only(pbq_queue *q);
 // live records however long a session of adds and removes runs. Best effort: when
 // memory runs out the pool stays as it is.
 void compact_if_sparse(pbq_queue *q);
+
+// ---- The layout (layout.cpp) -----------------------------------------------------
+
+// Moves the live records into a new pool in play order (the queue's entries, then the
+// tracks it no longer names), so that a shuffled queue's state document reads the pool
+// front to back instead of one random line per entry. Ids are renamed; the URL index
+// holds positions in `tracks`, which do not move. Best effort: when memory runs out
+// the pool stays as it is.
+void lay_out_in_play_order(pbq_queue *q);
 
 // ---- The URL index (url_index.cpp) ------------------------------------------------
 

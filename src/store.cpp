@@ -40,6 +40,18 @@ track_rec *first_line_of(void *block) {
 // Bytes of a pool block for `capacity` records (below 2^32, so no overflow in 64 bits).
 uint64_t pool_block_size(uint64_t capacity) { return capacity * sizeof(track_rec) + k_cache_line - 1; }
 
+}  // namespace
+
+bool allocate_pool(uint64_t capacity, void **block, track_rec **recs) {
+  assert(capacity > 0);
+  // No more records than the pool already holds (or 16), so the size fits size_t.
+  *block = malloc(static_cast<size_t>(pool_block_size(capacity)));
+  *recs = first_line_of(*block);
+  return *block != nullptr;
+}
+
+namespace {
+
 // Resizes the pool to `capacity` records (at least `count`), keeping them in order.
 // Returns false with the store unchanged when memory ran out.
 bool resize_pool(track_store *store, uint64_t capacity) {
@@ -117,7 +129,7 @@ uint32_t store_commit_last(track_store *store) {
 }
 
 void store_free(track_store *store) {
-  // Only added records own strings, and they all come after the loaded ones.
+  // Only added records own strings, and they all come after `loaded`.
   for (uint64_t i = store->loaded; i < store->count; i++) free_owned(&store->recs[i]);
   free(store->block);
   free(store->text);
@@ -188,15 +200,15 @@ void compact_if_sparse(pbq_queue *q) {
 
   auto *new_id = static_cast<uint32_t *>(malloc_array(store->count, sizeof(uint32_t)));
   uint64_t capacity = live < k_first_capacity ? k_first_capacity : live;
-  // The live records fit the current pool, so their count fits size_t.
-  void *block = malloc(static_cast<size_t>(pool_block_size(capacity)));
-  if (new_id == nullptr || block == nullptr) {
+  void *block = nullptr;
+  track_rec *recs = nullptr;
+  if (new_id == nullptr || !allocate_pool(capacity, &block, &recs)) {
     free(new_id);
     free(block);
     return;
   }
-  track_rec *recs = first_line_of(block);
-  // The loaded records keep their places; only the added ones close up.
+  // The loaded records before the first added one keep their places (they never die);
+  // the rest close up.
   uint64_t kept = store->loaded;
   for (uint64_t i = 0; i < store->loaded; i++) new_id[i] = static_cast<uint32_t>(i);
   memcpy(recs, store->recs, bytes_in_block(store->loaded * sizeof(track_rec)));
