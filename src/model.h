@@ -31,8 +31,8 @@ constexpr uint32_t rec_plain_stream_url = 1u << 0;
 constexpr uint32_t rec_plain_title = 1u << 1;
 constexpr uint32_t rec_plain_artist = 1u << 2;
 constexpr uint32_t rec_plain_artwork = 1u << 3;
-// The four strings live in one heap block that starts at stream_url (added tracks);
-// otherwise they point into the store's loaded text.
+// The four strings live in one heap block that starts at stream_url (tracks added since
+// the last load or layout); otherwise they point into the store's text.
 constexpr uint32_t rec_owns_strings = 1u << 4;
 // Named by `tracks`, which only grows until the next load: the record lives as long.
 constexpr uint32_t rec_in_tracks = 1u << 5;
@@ -53,11 +53,12 @@ struct track_store {
   uint64_t queue_only;         // live records named by the queue alone
   uint64_t live_text_bound;    // sum of record_text_bound over the live records
   uint64_t max_text_bound;     // at least the largest record_text_bound of a live record
-  uint64_t loaded;             // records [0, loaded) came from the load: they point into
-                               // `text` and never die; adds come after, and only a
-                               // layout in play order moves them (it then lowers
-                               // `loaded` to the first added record's place)
-  char *text;                  // the loaded text; null when nothing was loaded
+  uint64_t loaded;             // records [0, loaded) are named by `tracks` and point into
+                               // `text`: they never die, and only a layout moves them.
+                               // A load puts its records there and adds come after; a
+                               // layout ends `loaded` at its first queue-only record
+  char *text;                  // the loaded text, or the strings a layout copied in
+                               // play order; null when nothing was loaded
 };
 
 // An ordered list of record ids: `tracks` (source order) and `queue` (play order).
@@ -160,6 +161,9 @@ uint64_t record_text_bound(const track_rec &rec);
 // allocated, when memory ran out.
 [[nodiscard]] bool allocate_pool(uint64_t capacity, void **block, track_rec **recs);
 
+// Bytes of the record's four strings with a NUL after each.
+uint64_t record_string_bytes(const track_rec &rec);
+
 // Makes room for `needed` records. Returns 0, or -1 with the store unchanged.
 [[nodiscard]] int store_reserve(track_store *store, uint64_t needed);
 
@@ -232,10 +236,10 @@ void compact_if_sparse(pbq_queue *q);
 // ---- The layout (layout.cpp) -----------------------------------------------------
 
 // Moves the live records into a new pool in play order (the queue's entries, then the
-// tracks it no longer names), so that a shuffled queue's state document reads the pool
-// front to back instead of one random line per entry. Ids are renamed; the URL index
-// holds positions in `tracks`, which do not move. Best effort: when memory runs out
-// the pool stays as it is.
+// tracks it no longer names) and their strings into a new text in the same order, so
+// that a shuffled queue's state document reads memory front to back. Ids are renamed;
+// the URL index holds positions in `tracks`, which do not move. Best effort: when
+// memory runs out the pool, or only the strings, stay as they are.
 void lay_out_in_play_order(pbq_queue *q);
 
 // ---- The URL index (url_index.cpp) ------------------------------------------------

@@ -18,7 +18,8 @@ void free_owned(track_rec *rec) {
   rec->flags &= ~rec_owns_strings;
 }
 
-// A record no list names: its strings go now, its slot at the next compaction.
+// A record no list names: its own strings go now (strings in the text stay until the
+// next load or layout), its slot at the next compaction.
 void kill(track_store *store, track_rec *rec) {
   assert((rec->flags & (rec_dead | rec_in_tracks)) == 0);
   store->live_text_bound -= record_text_bound(*rec);
@@ -82,6 +83,12 @@ void rewrite_ids(id_list *list, const uint32_t *new_id) {
 
 }  // namespace
 
+uint64_t record_string_bytes(const track_rec &rec) {
+  // Lengths are below 2^32 each, so the sum cannot overflow 64 bits.
+  uint64_t artwork = rec.artwork_url != nullptr ? uint64_t{rec.artwork_url_len} + 1 : 0;
+  return uint64_t{rec.stream_url_len} + rec.title_len + rec.artist_len + 3 + artwork;
+}
+
 uint64_t record_text_bound(const track_rec &rec) {
   // {"streamURL":"","title":"","artist":"","artworkURL":null,"duration":} and a comma
   // take 70 bytes; a number at most 24. Escaping writes at most 6 bytes a byte.
@@ -129,7 +136,8 @@ uint32_t store_commit_last(track_store *store) {
 }
 
 void store_free(track_store *store) {
-  // Only added records own strings, and they all come after `loaded`.
+  // Only added records own strings, and they all come after `loaded`; a record laid
+  // out after it may point into the text instead.
   for (uint64_t i = store->loaded; i < store->count; i++) free_owned(&store->recs[i]);
   free(store->block);
   free(store->text);
@@ -137,9 +145,7 @@ void store_free(track_store *store) {
 }
 
 int own_strings(track_rec *rec) {
-  // Lengths are below 2^32 each, so the sum cannot overflow 64 bits.
-  uint64_t artwork = rec->artwork_url != nullptr ? uint64_t{rec->artwork_url_len} + 1 : 0;
-  uint64_t size = uint64_t{rec->stream_url_len} + rec->title_len + rec->artist_len + 3 + artwork;
+  uint64_t size = record_string_bytes(*rec);
   if (size > SIZE_MAX) return -1;
   auto *block = static_cast<char *>(malloc(static_cast<size_t>(size)));
   if (block == nullptr) return -1;
@@ -207,8 +213,7 @@ void compact_if_sparse(pbq_queue *q) {
     free(block);
     return;
   }
-  // The loaded records before the first added one keep their places (they never die);
-  // the rest close up.
+  // The records [0, loaded) keep their places (they never die); the rest close up.
   uint64_t kept = store->loaded;
   for (uint64_t i = 0; i < store->loaded; i++) new_id[i] = static_cast<uint32_t>(i);
   memcpy(recs, store->recs, bytes_in_block(store->loaded * sizeof(track_rec)));

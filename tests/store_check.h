@@ -26,10 +26,10 @@ inline const char *fault(const pbq_queue *q) {
       dead++;
       continue;
     }
-    // A layout may put loaded records after added ones, never before `loaded`.
-    bool owns = (r.flags & rec_owns_strings) != 0;
-    if (loaded && owns) return "a loaded record owning strings";
-    if (!owns && (r.flags & rec_in_tracks) == 0) return "a queue-only record not owning its strings";
+    // After a layout, records past `loaded` may point into the text too.
+    if (loaded && (r.flags & (rec_owns_strings | rec_in_tracks)) != rec_in_tracks) {
+      return "a record before `loaded` owning strings or outside tracks";
+    }
     if (r.stream_url == nullptr || r.stream_url_len == 0 || strlen(r.stream_url) != r.stream_url_len) return "stream URL";
     if (r.title == nullptr || r.artist == nullptr || strlen(r.title) != r.title_len || strlen(r.artist) != r.artist_len) {
       return "title or artist";

@@ -8,6 +8,7 @@
 
 #include "failing_alloc.h"
 #include "fixtures.h"
+#include "store_check.h"
 
 namespace {
 
@@ -108,6 +109,8 @@ std::vector<scenario> scenarios() {
     return [json](pbq_queue *q) -> int64_t { return pbq_add_to_queue_json(q, json); };
   };
   auto shuffle_off = [](pbq_queue *q) -> int64_t { return pbq_set_shuffle(q, 0, 0); };
+  // Shuffle on allocates only for the layout, which it does without when memory runs out.
+  auto shuffle_on = [](pbq_queue *q) -> int64_t { return pbq_set_shuffle(q, 1, 5); };
   auto restore = [](std::string resume, std::string json) {
     return [resume, json](pbq_queue *q) -> int64_t {
       double position = -7.0;
@@ -147,6 +150,12 @@ std::vector<scenario> scenarios() {
       {"shuffle off after shuffle on", [=] { return loaded_with(seventeen, 6, true); }, shuffle_off, -1, oom},
       {"shuffle off, duplicate stream URLs", [=] { return loaded_with(k_mixed_tracks, 1, true); }, shuffle_off, -1, oom},
       {"shuffle off while off", [=] { return loaded_with(three, 1, false); }, shuffle_off, -1, oom},
+      {"shuffle on with added tracks", [=] {
+         handle h = loaded_with(forty, 3, false);
+         pbq_play_next_json(h.get(), k_new_track);
+         pbq_add_to_queue_json(h.get(), k_known_track);
+         return h;
+       }, shuffle_on, -1, oom},
       {"state of an empty handle", empty_handle, state_call(), -1, none},
       {"state of 40 entries", [=] { return loaded_with(forty, 20, false); }, state_call(), -1, none},
       {"state with shuffle on and artwork-less tracks", [=] { return loaded_with(k_mixed_tracks, 1, true); }, state_call(), -1, none},
@@ -197,6 +206,7 @@ TEST_P(OutOfMemory, EveryFailureLeavesTheHandleAsItWasAndLeaksNothing) {
       // handle's, not a leak.
       const int64_t kept_storage = blocks_held(h.get()) - held_before;
       const int64_t leaked = failing_alloc::live_blocks() - live_before - kept_storage;
+      EXPECT_EQ(store_check::fault(h.get()), nullptr);
       if (!injected) {
         succeeded = true;
         EXPECT_NE(result, s.failure) << "succeeded after " << n - 1 << " failures";
