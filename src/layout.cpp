@@ -65,8 +65,9 @@ void copy_strings(track_rec *recs, uint64_t count, char *strings) {
 
 void lay_out_in_play_order(pbq_queue *q) {
   track_store *store = &q->store;
+  assert(q->queue.count > 0);
   uint64_t live = store->count - store->dead;
-  if (live == 0 || in_play_order(q)) return;
+  if (in_play_order(q)) return;
   auto *new_id = static_cast<uint32_t *>(malloc_array(store->count, sizeof(uint32_t)));
   void *block = nullptr;
   track_rec *recs = nullptr;

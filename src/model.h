@@ -239,7 +239,8 @@ void compact_if_sparse(pbq_queue *q);
 // tracks it no longer names) and their strings into a new text in the same order, so
 // that a shuffled queue's state document reads memory front to back. Ids are renamed;
 // the URL index holds positions in `tracks`, which do not move. Best effort: when
-// memory runs out the pool, or only the strings, stay as they are.
+// memory runs out the pool, or only the strings, stay as they are. The queue is not
+// empty.
 void lay_out_in_play_order(pbq_queue *q);
 
 // ---- The URL index (url_index.cpp) ------------------------------------------------
