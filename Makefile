@@ -104,11 +104,11 @@ test-asan: deps
 	@cmake --build --preset asan -j $(JOBS)
 	@ctest --preset asan -j $(JOBS)
 
-# The thread test under TSan.
+# The thread tests under TSan: the library's, and the player's background scan.
 test-tsan: deps
 	@cmake --preset tsan >/dev/null
-	@cmake --build --preset tsan -j $(JOBS) --target pbq_thread_tests
-	@ctest --preset tsan -R '^threads$$'
+	@cmake --build --preset tsan -j $(JOBS) --target pbq_thread_tests pbq_scan_tests
+	@ctest --preset tsan -R '^(threads|player_scan)$$'
 
 # Every test executable of the release build under valgrind memcheck: no errors, no leaks.
 test-valgrind: deps build

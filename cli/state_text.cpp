@@ -28,6 +28,27 @@ const char *after_string(const char *p) {
   }
 }
 
+// The first bracket at or after `p` outside strings; null when the text ends first.
+const char *next_bracket(const char *p) {
+  while (true) {
+    switch (*p) {
+      case '"':
+        p = after_string(p);
+        if (p == nullptr) return nullptr;
+        continue;
+      case '{':
+      case '[':
+      case '}':
+      case ']':
+        return p;
+      case '\0':
+        return nullptr;
+      default:
+        ++p;
+    }
+  }
+}
+
 // Past the JSON value that starts at `p` (no blank before it); null when the
 // text ends first.
 const char *after_value(const char *p) {
@@ -37,22 +58,11 @@ const char *after_value(const char *p) {
     return *p == '\0' ? nullptr : p;
   }
   int64_t depth = 0;
-  while (true) {
-    char c = *p;
-    if (c == '"') {
-      p = after_string(p);
-      if (p == nullptr) return nullptr;
-      continue;
-    }
-    if (c == '{' || c == '[') {
-      depth++;
-    } else if (c == '}' || c == ']') {
-      if (--depth == 0) return p + 1;
-    } else if (c == '\0') {
-      return nullptr;
-    }
-    ++p;
+  for (p = next_bracket(p); p != nullptr; p = next_bracket(p + 1)) {
+    if (*p == '{' || *p == '[') depth++;
+    else if (--depth == 0) return p + 1;
   }
+  return nullptr;
 }
 
 const char *skip_blanks(const char *p) {
@@ -64,19 +74,12 @@ const char *skip_blanks(const char *p) {
 // or null.
 const char *queue_start(const char *p) {
   int64_t depth = 0;
-  while (true) {
-    char c = *p;
-    if (c == '"') {
-      p = after_string(p);
-      if (p == nullptr) return nullptr;
-      continue;
-    }
-    if (c == '[' && depth == 1) return p + 1;
-    if (c == '{' || c == '[') depth++;
-    else if (c == '}' || c == ']') depth--;
-    else if (c == '\0') return nullptr;
-    ++p;
+  for (p = next_bracket(p); p != nullptr; p = next_bracket(p + 1)) {
+    if (*p == '[' && depth == 1) return p + 1;
+    if (*p == '{' || *p == '[') depth++;
+    else depth--;
   }
+  return nullptr;
 }
 
 std::string string_member(yyjson_val *obj, const char *key) {

@@ -242,7 +242,24 @@ void player::on_error(GstMessage *message) {
     return quit(k_exit_output);
   }
   // A file that failed right after the gapless hand-over: the one before it ended.
-  if (std::optional<follow_up> queued = engine_.take_queued()) track_ended(std::move(queued));
+  uint64_t opened = files_opened_;
+  if (std::optional<follow_up> queued = engine_.take_queued()) {
+    track_ended(std::move(queued));
+    // The queue went elsewhere (another file, opened afresh, or a stop): what
+    // failed was the hand-over it left behind.
+    if (files_opened_ != opened || state_ != playback::playing) return;
+  }
+  if (handed_over_) {
+    // The hand-over can fail where opening the same file works (playbin has been
+    // seen to lose the address it was handed): the entry is opened afresh once
+    // before it counts as unplayable.
+    const cli::queue_head &head = session_.read().head();
+    say("  (#" + std::to_string(head.current) + " did not follow without a gap: " + cli::printable(reason) +
+        "; opening it afresh)");
+    start_current(0.0);
+    out_ << std::flush;
+    return;
+  }
   engine_.stop();
   state_ = playback::stopped;
   const cli::queue_head &head = session_.read().head();
@@ -280,6 +297,7 @@ void player::perform_pending() {
         if (switched_ && track && switched_->index == head.current && switched_->url == track->url) {
           // Already playing: the queue agrees with what was queued before the end.
           say("  (no gap: #" + std::to_string(head.current) + " was queued before the end)");
+          handed_over_ = true;
           state_ = playback::playing;
           finished_ = false;
           break;
@@ -311,6 +329,8 @@ void player::start_current(double start_seconds) {
     // After a run of skips, the entry that plays is shown once, with the queue.
     if (unplayable_in_a_row_ > 0) session_.report_state(session_.playing("play"));
     engine_.play(m.uri, start_seconds);
+    handed_over_ = false;
+    files_opened_++;
     state_ = playback::playing;
     finished_ = false;
     return;
@@ -322,6 +342,7 @@ void player::start_current(double start_seconds) {
     engine_.stop();
     state_ = playback::stopped;
   }
+  handed_over_ = false;
   skip_later();
 }
 
@@ -381,6 +402,7 @@ void player::stop(bool queue_over) {
   skip_source_ = 0;
   engine_.stop();
   state_ = playback::stopped;
+  handed_over_ = false;
   if (queue_over && scanning()) {
     // The end of what has been found so far: the next entry plays when it comes.
     waiting_for_scan_ = true;

@@ -149,6 +149,8 @@ class player final : public cli::engine_hooks, public bus_host {
   bool launching_ = true;  // running the commands that waited at launch
   std::optional<std::pair<pbq::action, double>> pending_;
   std::optional<follow_up> switched_;  // set while the end of a gapless hand-over is told
+  bool handed_over_ = false;           // the file playing came by a gapless hand-over and was not opened afresh
+  uint64_t files_opened_ = 0;          // files opened afresh so far
   int64_t unplayable_in_a_row_ = 0;
   int64_t unplayable_since_ms_ = 0;    // when the run of failures began
   int64_t unplayable_from_ = -1;       // the entry it began at

@@ -82,8 +82,8 @@ std::pair<dev_t, ino_t> identity(const struct stat &info) { return {info.st_dev,
 
 }  // namespace
 
-scan::scan(std::vector<source_item> items, std::function<void()> ready)
-    : items_(std::move(items)), ready_(std::move(ready)) {
+scan::scan(std::vector<source_item> items, std::function<void()> ready, bool read_tags)
+    : items_(std::move(items)), ready_(std::move(ready)), read_tags_(read_tags) {
   threads_.emplace_back([this] { walk(); });
   for (size_t i = 0; i < k_discoverers; i++) threads_.emplace_back([this] { discover_files(); });
 }
@@ -106,8 +106,13 @@ std::vector<scanned> scan::take() {
   std::lock_guard<std::mutex> guard(lock_);
   std::vector<scanned> out;
   while (handed_over_ < entries_.size() && entries_[handed_over_].ready) {
-    out.push_back(std::move(entries_[handed_over_].result));
-    entries_[handed_over_] = entry{};  // its texts are in the queue now
+    entry &e = entries_[handed_over_];
+    out.push_back(std::move(e.result));
+    // Its texts are in the queue now. It stays ready: a discoverer that has not
+    // passed it yet must not take it for a file still to read.
+    e.result = scanned{};
+    e.path = std::string();
+    e.shown = std::string();
     handed_over_++;
   }
   return out;
@@ -234,7 +239,7 @@ void scan::walk_below(const std::string &dir, const std::string &relative) {
 }
 
 void scan::discover_files() {
-  GstDiscoverer *discoverer = gst_discoverer_new(k_discover_timeout, nullptr);
+  GstDiscoverer *discoverer = read_tags_ ? gst_discoverer_new(k_discover_timeout, nullptr) : nullptr;
   std::unique_lock<std::mutex> guard(lock_);
   while (true) {
     while (next_to_read_ < entries_.size() && entries_[next_to_read_].ready) next_to_read_++;
@@ -251,7 +256,7 @@ void scan::discover_files() {
     entries_[index].result = std::move(result);
     entries_[index].ready = true;
     ready_count_++;
-    if (entries_[handed_over_].ready) {
+    if (handed_over_ < entries_.size() && entries_[handed_over_].ready) {
       guard.unlock();
       ready_();
       guard.lock();

@@ -43,8 +43,10 @@ class scan {
  public:
   // Starts walking and reading `items` (from read_sources) at once. `ready` is
   // called from the scan's threads whenever entries at the front became ready; it
-  // must only wake the caller's loop (take() is called there).
-  scan(std::vector<source_item> items, std::function<void()> ready);
+  // must only wake the caller's loop (take() is called there). Without
+  // `read_tags`, files are named after their file names and GStreamer is not asked
+  // (the threads' own work alone, as a thread checker sees it).
+  scan(std::vector<source_item> items, std::function<void()> ready, bool read_tags = true);
   ~scan();  // stops the walk and the discoverers, and waits for them
   scan(const scan &) = delete;
   scan &operator=(const scan &) = delete;
@@ -72,6 +74,7 @@ class scan {
 
   std::vector<source_item> items_;
   std::function<void()> ready_;
+  bool read_tags_;
 
   std::mutex lock_;  // guards the members below it
   std::condition_variable work_;

@@ -17,13 +17,10 @@ mkdir -p "$1"
 dist=$(cd "$1" && pwd)
 # Left by an older layout, these would be caught by the globs of the README's commands.
 rm -f "$dist"/*_arm64.deb "$dist"/*_armhf.deb "$dist"/pbq-*-windows-*.zip
-root=build/platform
+. scripts/platforms.sh
 version=$(cmake -P cmake/pbq_header.cmake version)
-for target in aarch64-linux-gnu arm-linux-gnueabihf x86_64-w64-mingw32; do
-  if [ ! -f "$root/$target/CMakeCache.txt" ]; then
-    echo "dist-platforms: no build in $root/$target: scripts/platform-builds.sh makes it (make platform-builds)" >&2
-    exit 1
-  fi
+for target in "${platform_targets[@]}"; do
+  need_platform_build dist-platforms "$target" CMakeCache.txt
 done
 
 for target in aarch64-linux-gnu:arm64 arm-linux-gnueabihf:armhf; do

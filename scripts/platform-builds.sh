@@ -8,11 +8,8 @@
 #   scripts/platform-builds.sh [JOBS] [TARGET...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-jobs=${1:-2}
-shift || true
-targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(aarch64-linux-gnu arm-linux-gnueabihf x86_64-w64-mingw32)
-root=build/platform
+. scripts/platforms.sh
+platform_arguments "$@"
 common=(-DCMAKE_BUILD_TYPE=Release -DPBQ_WERROR=ON -DPBQ_YYJSON_FROM_SOURCE=ON
         -DPBQ_BUILD_CLI=OFF -DPBQ_BUILD_EXAMPLES=OFF -DPBQ_BUILD_PLAYER=OFF)
 

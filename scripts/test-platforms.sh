@@ -7,18 +7,12 @@
 #   scripts/test-platforms.sh [JOBS] [TARGET...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-jobs=${1:-2}
-shift || true
-targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(aarch64-linux-gnu arm-linux-gnueabihf x86_64-w64-mingw32)
-root=build/platform
+. scripts/platforms.sh
+platform_arguments "$@"
 SECONDS=0
 . scripts/wine-prefix.sh
 for target in "${targets[@]}"; do
-  if [ ! -f $root/$target/CTestTestfile.cmake ]; then
-    echo "test-platforms: no build in $root/$target: scripts/platform-builds.sh makes it (make platform-builds)" >&2
-    exit 1
-  fi
+  need_platform_build test-platforms "$target" CTestTestfile.cmake
   echo "== $target"
   ctest --test-dir $root/$target -j "$jobs" --output-on-failure
 done

@@ -30,9 +30,9 @@ library=$(realpath "$release/libpbq.so.1")
 # shellcheck disable=SC2086
 {
   PBQ_LIBRARY=$library PYTHONPATH=bindings/python PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 "$here/light.py" $sizes
-  PBQ_ADDON=$out/build/node/pbq.node node "$here/light.js" $sizes
+  PBQ_ADDON=$out/build/node/pbq.node node "$here/light.mjs" node bindings/node $sizes
   java -cp "$out/build/java/pbq.jar:$out/java" Light $sizes
-  node "$here/light-web.mjs" build/wasm/package $sizes
+  node "$here/light.mjs" web build/wasm/package $sizes
 } >"$out/figures.txt"
 
 /usr/bin/python3 - "$out/figures.txt" <<'PY'

@@ -85,6 +85,16 @@ def anchors(path):
     return found
 
 
+def report(faults, passed):
+    """Prints each fault and returns 1, or prints `passed` and returns 0 when there is none."""
+    for fault in faults:
+        print(fault)
+    if faults:
+        return 1
+    print(passed)
+    return 0
+
+
 def check(top):
     faults = []
     for page in pages(top):
@@ -122,12 +132,7 @@ def check(top):
                 faults.append(f"{rel}: the link {target} leads to no file")
             elif anchor and dest.endswith(".md") and anchor not in anchors(dest):
                 faults.append(f"{rel}: the link {target} leads to no heading")
-    for fault in faults:
-        print(fault)
-    if faults:
-        return 1
-    print(f"docs: {len(pages(top))} pages; every shell block marked, every relative link leads somewhere")
-    return 0
+    return report(faults, f"docs: {len(pages(top))} pages; every shell block marked, every relative link leads somewhere")
 
 
 def script(top, kind, out):
@@ -168,12 +173,7 @@ def globs(top, place):
                         if len(found) != 1:
                             names = ", ".join(os.path.relpath(f, place) for f in found) or "nothing"
                             faults.append(f"{rel}:{line}: {word} matches {names}")
-    for fault in faults:
-        print(fault)
-    if faults:
-        return 1
-    print(f"docs: each of the {seen} dist/ globs of the documented commands matches one file")
-    return 0
+    return report(faults, f"docs: each of the {seen} dist/ globs of the documented commands matches one file")
 
 
 if __name__ == "__main__":

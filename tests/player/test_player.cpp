@@ -281,6 +281,18 @@ TEST_F(Player, SkipsWhatCannotBePlayed) {
                                   "stop: the queue is over"}));
   EXPECT_EQ(r.output.find("cannot play #3"), std::string::npos) << r.output;
 
+  // Handed over without a gap, an unplayable file is opened afresh once (a hand-over
+  // can fail where a fresh start works), then skipped like any other.
+  std::string handed = "[{\"streamURL\":\"" + *album_dir_ + "/01.wav\",\"title\":\"First\"},"
+                       "{\"streamURL\":\"" + noise + "\",\"title\":\"Noise\"},"
+                       "{\"streamURL\":\"" + *album_dir_ + "/03.wav\",\"title\":\"Last\"}]";
+  run_result h = run("--sink fake --fresh " + shell_quoted(file("handed.json", handed)), "");
+  EXPECT_EQ(h.status, 0);
+  EXPECT_TRUE(in_order(h.output, {"play #1 Noise", "(no gap: #1 was queued before the end)",
+                                  "(#1 did not follow without a gap: ", "; opening it afresh)",
+                                  "cannot play #1 Noise", "skipping", "play #2 Last", "stop: the queue is over"}));
+  EXPECT_EQ(h.output.find("opening it afresh"), h.output.rfind("opening it afresh")) << h.output;
+
   // Nothing playable at all, even under repeat all: it stops instead of going round.
   run_result none = run("--sink fake --fresh " + shell_quoted(file("none.json", "[{\"streamURL\":\"a.wav\"},{\"streamURL\":\"b.wav\"}]")),
                         "repeat all\n");

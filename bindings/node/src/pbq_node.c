@@ -66,6 +66,12 @@ static int args(napi_env env, napi_callback_info info, size_t want, napi_value *
   return 1;
 }
 
+/* The data of the call's one argument, an external of this addon (a queue's or a view's). */
+static int external_arg(napi_env env, napi_callback_info info, void **data) {
+  napi_value argv[1];
+  return args(env, info, 1, argv) && ok(env, napi_get_value_external(env, argv[0], data));
+}
+
 static int handle_arg(napi_env env, napi_value v, pbq_queue **q) {
   void *data = NULL;
   if (!ok(env, napi_get_value_external(env, v, &data))) return 0;
@@ -146,13 +152,18 @@ static void release_text(char *small, char *text) {
   if (text != small) free(text);
 }
 
+/* `length` bytes of UTF-8 text (NAPI_AUTO_LENGTH: up to its NUL) as a JS string. */
+static napi_value make_text(napi_env env, const char *text, size_t length) {
+  napi_value out = NULL;
+  return ok(env, napi_create_string_utf8(env, text, length, &out)) ? out : NULL;
+}
+
 /* Takes a returned document: a JS string, or null when the library had no memory. */
 static napi_value take_document(napi_env env, char *doc) {
   if (doc == NULL) return make_null(env);
-  napi_value out = NULL;
-  napi_status status = napi_create_string_utf8(env, doc, NAPI_AUTO_LENGTH, &out);
+  napi_value out = make_text(env, doc, NAPI_AUTO_LENGTH);
   pbq_free(doc);
-  return ok(env, status) ? out : NULL;
+  return out;
 }
 
 /* ---- Library ---------------------------------------------------------------------- */
@@ -205,9 +216,8 @@ static napi_value js_create(napi_env env, napi_callback_info info) {
 }
 
 static napi_value js_destroy(napi_env env, napi_callback_info info) {
-  napi_value argv[1];
   void *data = NULL;
-  if (!args(env, info, 1, argv) || !ok(env, napi_get_value_external(env, argv[0], &data))) return NULL;
+  if (!external_arg(env, info, &data)) return NULL;
   box *b = data;
   pbq_destroy(b->q);
   b->q = NULL;
@@ -357,12 +367,17 @@ static napi_value js_state_json(napi_env env, napi_callback_info info) {
 
 /* ---- The light read: one state document held natively, read in parts ---------------- */
 
+/* Frees the view's document and its index: the view is stale from then on. */
+static void view_release(sv_doc *d) {
+  if (d->text != NULL) pbq_free(d->text);
+  d->text = NULL;
+  sv_close(d);
+}
+
 static void view_finalize(napi_env env, void *data, void *hint) {
   (void)env, (void)hint;
-  sv_doc *d = data;
-  if (d->text != NULL) pbq_free(d->text);
-  sv_close(d);
-  free(d);
+  view_release(data);
+  free(data);
 }
 
 /* The view's document, or null (with an error thrown) once it was closed. */
@@ -403,9 +418,7 @@ static napi_value js_view_prefix(napi_env env, napi_callback_info info) {
   napi_value argv[1];
   sv_doc *d;
   if (!args(env, info, 1, argv) || !view_arg(env, argv[0], &d)) return NULL;
-  napi_value out = NULL;
-  if (!ok(env, napi_create_string_utf8(env, d->text, d->prefix_end, &out))) return NULL;
-  return out;
+  return make_text(env, d->text, d->prefix_end);
 }
 
 /* The text of entries [first, first + n), `{...},{...}`: the caller keeps them within
@@ -419,21 +432,13 @@ static napi_value js_view_entries(napi_env env, napi_callback_info info) {
     return NULL;
   size_t length = 0;
   const char *text = sv_entries(d, (uint64_t)first, (uint64_t)n, &length);
-  if (text == NULL) return make_null(env);
-  napi_value out = NULL;
-  if (!ok(env, napi_create_string_utf8(env, text, length, &out))) return NULL;
-  return out;
+  return text == NULL ? make_null(env) : make_text(env, text, length);
 }
 
 /* Frees the document now; the external stays, stale. */
 static napi_value js_view_close(napi_env env, napi_callback_info info) {
-  napi_value argv[1];
   void *data = NULL;
-  if (!args(env, info, 1, argv) || !ok(env, napi_get_value_external(env, argv[0], &data))) return NULL;
-  sv_doc *d = data;
-  if (d->text != NULL) pbq_free(d->text);
-  d->text = NULL;
-  sv_close(d);
+  if (external_arg(env, info, &data)) view_release(data);
   return NULL;
 }
 

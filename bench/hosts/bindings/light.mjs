@@ -1,11 +1,14 @@
-// The web package's reads at each queue length, under Node: the light read after a
-// command (next(), then view() and a window of 20 entries around the current one), the
-// whole state() and stateJson(). Prints `web N name: ms` lines, the best of several rounds.
-//   node light-web.mjs PACKAGE_DIR 10 100000 1000000
+// The reads of a JavaScript package at each queue length, under Node: the light read
+// after a command (next(), then view() and a window of 20 entries around the current
+// one), the whole state() and stateJson(). Prints `HOST N name: ms` lines, the best of
+// several rounds. HOST names the package: node (bindings/node; its addon from $PBQ_ADDON)
+// or web (the built pbq-web package).
+//   node light.mjs node bindings/node 10 100000 1000000
+//   node light.mjs web build/wasm/package 10 100000 1000000
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
 
-const [pkg, ...sizes] = process.argv.slice(2);
+const [host, pkg, ...sizes] = process.argv.slice(2);
 const pbq = (await import(pathToFileURL(path.join(path.resolve(pkg), 'index.js')).href)).default;
 
 function tracksJson(n) {
@@ -28,20 +31,20 @@ function best(fn, rounds) {
   return low.toFixed(3);
 }
 
+function light(q) {
+  q.next();
+  const view = q.view();
+  view.entries(Math.max(0, view.currentIndex - 10), 20);
+}
+
 for (const n of sizes.map(Number)) {
   const rounds = n >= 1000000 ? 3 : 10;
   const q = new pbq.Queue();
   q.setTracks(tracksJson(n));
   q.setRepeat(pbq.RepeatMode.ALL);
   q.jump(Math.floor(n / 2));
-  console.log(`web ${n} state_json: ${best(() => q.stateJson(), rounds)}`);
-  console.log(`web ${n} state: ${best(() => q.state(), rounds)}`);
-  if (typeof q.view === 'function') {
-    console.log(`web ${n} light: ${best(() => {
-      q.next();
-      const view = q.view();
-      view.entries(Math.max(0, view.currentIndex - 10), 20);
-    }, rounds)}`);
-  }
+  console.log(`${host} ${n} state_json: ${best(() => q.stateJson(), rounds)}`);
+  console.log(`${host} ${n} state: ${best(() => q.state(), rounds)}`);
+  if (typeof q.view === 'function') console.log(`${host} ${n} light: ${best(() => light(q), rounds)}`);
   q.close();
 }
