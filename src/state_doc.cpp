@@ -10,10 +10,11 @@ namespace {
 // The members before "queue" without the current track: keys, 5 numbers, 3 booleans.
 constexpr uint64_t k_head_bound = 160 + 5 * k_max_number_text;
 
-// How far ahead in play order the records, then their strings, are fetched. A
-// shuffled queue of a million tracks visits a random record and a random stretch of
-// the text for each entry; fetched this far ahead, both have arrived by the time the
-// walk gets there (at 16 and 8 entries ahead the walk still waited on most of them).
+// How far ahead in play order the records, then their strings, are fetched. A shuffle
+// lays the pool out in play order, but entries added since, or a layout that found no
+// memory, send the walk to a random record and a random stretch of the text; fetched
+// this far ahead, both have arrived by the time the walk gets there (at 16 and 8
+// entries ahead the walk still waited on most of them).
 constexpr uint64_t k_record_lookahead = 64;
 constexpr uint64_t k_string_lookahead = 32;
 
@@ -98,7 +99,7 @@ extern "C" char *pbq_state_json(const pbq_queue *q) {
   uint64_t count = queue.count;
   const uint64_t room_per_entry = q->store.max_text_bound + 4;
   for (uint64_t i = 0; i < count; i++) {
-    // A shuffled queue visits the pool out of order: fetch ahead of the walk.
+    // A queue out of pool order visits the pool out of order: fetch ahead of the walk.
     if (i + k_record_lookahead < count) __builtin_prefetch(&recs[queue_id(queue, i + k_record_lookahead)]);
     if (i + k_string_lookahead < count) prefetch_strings(recs[queue_id(queue, i + k_string_lookahead)]);
     const track_rec &rec = record_at(q, queue_id(queue, i));
