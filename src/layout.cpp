@@ -3,7 +3,8 @@
 // pool and three or four random lines of the text, and past the caches the walk waits
 // on memory (more so on a busy machine) where yyjson's writer, walking its own document
 // in order, never does. Laid out in play order, the walk reads both front to back.
-// The layout pays that random walk once, at the shuffle, instead of at every document.
+// The layout pays that random walk once, at the first document after a shuffle,
+// instead of at every document.
 #include <cstdlib>
 #include <cstring>
 

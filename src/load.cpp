@@ -124,13 +124,8 @@ int32_t install_tracks(pbq_queue *q, parsed_tracks *parsed, int32_t start_index,
   built.queue = play_queue{};
   if (q->queue.count == 0) q->current = -1;
   else q->current = q->shuffle != 0 ? 0 : static_cast<int32_t>(s);
-  if (q->shuffle != 0 && q->queue.count > 0) {
-    // yyjson's document is done with: it goes first, so that the layout's peak stays
-    // below the load's own.
-    yyjson_doc_free(parsed->doc);
-    parsed->doc = nullptr;
-    lay_out_in_play_order(q);
-  }
+  // A load in source order fills the pool in play order; a shuffled one does not.
+  q->layout_wanted = q->shuffle != 0;
   set_err("");
   return 0;
 }

@@ -103,6 +103,9 @@ struct pbq_queue {
   float rate;
   int32_t sleep_mode;
   int64_t sleep_deadline;
+  // The play order changed as a whole (a shuffle, turning it off, a shuffled load)
+  // since the pool was last laid out: the next state document lays it out first.
+  bool layout_wanted;
 };
 
 // Indices are signed 32-bit, so no list holds more entries than this; record ids are
@@ -234,6 +237,10 @@ void release_queue_only(pbq_queue *q);
 void compact_if_sparse(pbq_queue *q);
 
 // ---- The layout (layout.cpp) -----------------------------------------------------
+
+// Queues shorter than this are not laid out: their pool and text sit in the caches,
+// where the order of the walk hardly matters.
+constexpr uint64_t k_layout_min_entries = 65536;
 
 // Moves the live records into a new pool in play order (the queue's entries, then the
 // tracks it no longer names) and their strings into a new text in the same order, so

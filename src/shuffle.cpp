@@ -48,7 +48,7 @@ int32_t shuffle_off(pbq_queue *q) {
   q->current = current;
   q->shuffle = 0;
   compact_if_sparse(q);
-  lay_out_in_play_order(q);
+  q->layout_wanted = true;
   return 0;
 }
 
@@ -65,7 +65,7 @@ void shuffle_on(pbq_queue *q, uint64_t seed) {
     shuffle_range(q->queue.ids, 0, count, seed);
   }
   q->current = 0;
-  lay_out_in_play_order(q);
+  q->layout_wanted = true;
 }
 
 }  // namespace

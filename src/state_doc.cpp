@@ -10,9 +10,10 @@ namespace {
 // The members before "queue" without the current track: keys, 5 numbers, 3 booleans.
 constexpr uint64_t k_head_bound = 160 + 5 * k_max_number_text;
 
-// How far ahead in play order the records, then their strings, are fetched. A shuffle
-// lays the pool out in play order, but entries added since, or a layout that found no
-// memory, send the walk to a random record and a random stretch of the text; fetched
+// How far ahead in play order the records, then their strings, are fetched. A long
+// shuffled queue is laid out in play order, but a short one, entries added since, or a
+// layout that found no memory, send the walk to a random record and a random stretch
+// of the text; fetched
 // this far ahead, both have arrived by the time the walk gets there (at 16 and 8
 // entries ahead the walk still waited on most of them).
 constexpr uint64_t k_record_lookahead = 64;
@@ -59,6 +60,15 @@ char *grow(char **text, char **end, char *at, uint64_t needed) {
 
 extern "C" char *pbq_state_json(const pbq_queue *q) {
   if (q == nullptr) return nullptr;
+  if (q->layout_wanted) {
+    // The first document after a shuffle lays a long queue out in play order, paying
+    // its random walk over the pool once: every later document, one per change in a
+    // host, then reads memory front to back. The handle is the host's own (one thread
+    // at a time), never a constant object; what a document shows does not change.
+    auto *laid_out = const_cast<pbq_queue *>(q);
+    laid_out->layout_wanted = false;
+    if (q->queue.count >= k_layout_min_entries) lay_out_in_play_order(laid_out);
+  }
   bool current_exists = has_current(q);
   const track_rec *current = current_exists ? &queue_entry(q, static_cast<uint64_t>(q->current)) : nullptr;
   // Every queue entry names a different live record, so the live records' bound

@@ -1,6 +1,7 @@
 // The layout in play order: after a shuffle, a shuffled load or turning shuffle off,
-// the queue's records stand in the pool in play order and their strings lie in one
-// text in the same order, with every track, entry and document as before.
+// the first state document of a long queue lays the queue's records out in the pool in
+// play order and their strings in one text in the same order, with every track, entry
+// and document as before. Short queues are laid out here by calling the layout itself.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -63,6 +64,8 @@ TEST(Layout, ShuffledLoadPutsRecordsAndStringsInPlayOrder) {
   const std::string json = mixed_tracks(50);
   handle plain = fixtures::loaded(json.c_str(), 7);
   handle shuffled = fixtures::loaded(json.c_str(), 7, true, 99);
+  EXPECT_NE(layout_fault(shuffled.get()), nullptr);
+  lay_out_in_play_order(shuffled.get());
   EXPECT_EQ(layout_fault(shuffled.get()), nullptr);
   EXPECT_EQ(shuffled->store.loaded, 50u);
   EXPECT_EQ(fixtures::records(shuffled.get(), false), fixtures::records(plain.get(), false));
@@ -97,6 +100,7 @@ TEST(Layout, ShuffleOnAndOffKeepEveryKindOfRecord) {
   expect_sound(q);
 
   ASSERT_EQ(pbq_set_shuffle(q, 1, 5), PBQ_OK);
+  lay_out_in_play_order(q);
   EXPECT_EQ(layout_fault(q), nullptr);
   EXPECT_EQ(q->store.dead, 0u);
   EXPECT_EQ(q->store.count, q->queue.count + 1);  // the unnamed loaded track last
@@ -112,12 +116,14 @@ TEST(Layout, ShuffleOnAndOffKeepEveryKindOfRecord) {
   expect_sound(q);
   for (int i = 0; i < 60; i++) ASSERT_EQ(pbq_add_to_queue_json(q, added("7.m4a").c_str()), PBQ_ADDED_QUEUED);
   ASSERT_EQ(pbq_set_shuffle(q, 1, 6), PBQ_OK);
+  lay_out_in_play_order(q);
   EXPECT_EQ(layout_fault(q), nullptr);
   ASSERT_EQ(pbq_clear_up_next(q), PBQ_OK);  // the dead outnumber the live: compacted
   EXPECT_EQ(q->store.dead, 0u);
   expect_sound(q);
 
   ASSERT_EQ(pbq_set_shuffle(q, 0, 0), PBQ_OK);
+  lay_out_in_play_order(q);
   EXPECT_EQ(layout_fault(q), nullptr);
   EXPECT_EQ(fixtures::records(q, false), tracks_before);
   EXPECT_EQ(fixtures::records(q, true), fixtures::records(q, false));
@@ -129,14 +135,53 @@ TEST(Layout, AQueueAlreadyInPoolOrderIsLeftWhereItIs) {
   const track_rec *recs = h->store.recs;
   const char *text = h->store.text;
   ASSERT_EQ(pbq_set_shuffle(h.get(), 0, 0), PBQ_OK);
+  lay_out_in_play_order(h.get());
   EXPECT_EQ(h->store.recs, recs);
   EXPECT_EQ(h->store.text, text);
   // A single entry stays in order whatever the shuffle.
   handle one = fixtures::loaded(R"([{"streamURL":"a"}])", 0);
   recs = one->store.recs;
   ASSERT_EQ(pbq_set_shuffle(one.get(), 1, 3), PBQ_OK);
+  lay_out_in_play_order(one.get());
   EXPECT_EQ(one->store.recs, recs);
   expect_sound(one.get());
+}
+
+// Through the C interface: the first document after a shuffle, a shuffled load or
+// turning shuffle off lays a long queue out, once; a short one is left where it is.
+TEST(Layout, TheFirstDocumentLaysOutALongQueueOnce) {
+  const int long_count = static_cast<int>(k_layout_min_entries) + 100;
+  handle h = fixtures::loaded(mixed_tracks(long_count).c_str(), 11, true, 3);
+  pbq_queue *q = h.get();
+  EXPECT_TRUE(q->layout_wanted);
+  EXPECT_NE(layout_fault(q), nullptr);
+  expect_sound(q);  // the document is the oracle's, written from the laid-out pool
+  EXPECT_FALSE(q->layout_wanted);
+  EXPECT_EQ(layout_fault(q), nullptr);
+  const track_rec *recs = q->store.recs;
+  expect_sound(q);
+  EXPECT_EQ(q->store.recs, recs);  // laid out once, not at every document
+
+  // An edit asks for no new layout; turning shuffle off asks for source order. (The
+  // URL index an add builds makes the store check quadratic: the documents only, here.)
+  ASSERT_EQ(pbq_play_next_json(q, added("new/1.m4a").c_str()), PBQ_ADDED_QUEUED);
+  EXPECT_FALSE(q->layout_wanted);
+  EXPECT_EQ(fixtures::state_text(q), oracle::state_text(q));
+  ASSERT_EQ(pbq_set_shuffle(q, 0, 0), PBQ_OK);
+  EXPECT_TRUE(q->layout_wanted);
+  EXPECT_EQ(fixtures::state_text(q), oracle::state_text(q));
+  EXPECT_EQ(layout_fault(q), nullptr);
+  EXPECT_EQ(fixtures::records(q, true), fixtures::records(q, false));
+
+  // A load in source order needs none; a short shuffled queue gets none.
+  ASSERT_EQ(pbq_set_tracks_json(q, mixed_tracks(long_count).c_str(), 0, 0), PBQ_OK);
+  EXPECT_FALSE(q->layout_wanted);
+  handle short_queue = fixtures::loaded(mixed_tracks(static_cast<int>(k_layout_min_entries) - 1).c_str(), 0, true, 3);
+  recs = short_queue->store.recs;
+  expect_sound(short_queue.get());
+  EXPECT_FALSE(short_queue->layout_wanted);
+  EXPECT_EQ(short_queue->store.recs, recs);
+  EXPECT_NE(layout_fault(short_queue.get()), nullptr);
 }
 
 }  // namespace
