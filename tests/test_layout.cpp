@@ -130,6 +130,23 @@ TEST(Layout, ShuffleOnAndOffKeepEveryKindOfRecord) {
   expect_sound(q);
 }
 
+// Edits between the shuffle and the document leave a gap in the play order, where play
+// next inserted; the layout renames the entries on both sides of it.
+TEST(Layout, AQueueWithAGapIsLaidOutInItsOrder) {
+  handle h = fixtures::loaded(mixed_tracks(40).c_str(), 3, true, 8);
+  pbq_queue *q = h.get();
+  ASSERT_EQ(pbq_play_next_json(q, added("new/1.m4a").c_str()), PBQ_ADDED_QUEUED);
+  ASSERT_EQ(pbq_play_next_json(q, added("7.m4a").c_str()), PBQ_ADDED_QUEUED);
+  ASSERT_EQ(pbq_remove_up_next(q, 5), PBQ_OK);
+  ASSERT_GT(q->queue.gap_len, 0u);
+  ASSERT_LT(q->queue.gap_at, q->queue.count);
+  const std::string before = fixtures::state_text(q);
+  lay_out_in_play_order(q);
+  EXPECT_EQ(layout_fault(q), nullptr);
+  EXPECT_EQ(fixtures::state_text(q), before);
+  expect_sound(q);
+}
+
 TEST(Layout, AQueueAlreadyInPoolOrderIsLeftWhereItIs) {
   handle h = fixtures::loaded(fixtures::k_five_tracks, 2);
   const track_rec *recs = h->store.recs;
