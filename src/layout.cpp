@@ -109,12 +109,7 @@ void lay_out_in_play_order(pbq_queue *q) {
   for (uint64_t i = 0; i < queue->count; i++) queue->ids[i < queue->gap_at ? i : i + queue->gap_len] = static_cast<uint32_t>(i);
   for (uint64_t i = 0; i < q->tracks.count; i++) q->tracks.ids[i] = new_id[q->tracks.ids[i]];
   free(new_id);
-  free(store->block);
-  store->block = block;
-  store->recs = recs;
-  store->count = live;
-  store->capacity = live;
-  store->dead = 0;
+  adopt_pool(store, block, recs, live, live);
   store->loaded = first_added;
 
   // The strings follow into one block, in the same order. Without the memory for it

@@ -164,6 +164,10 @@ uint64_t record_text_bound(const track_rec &rec);
 // allocated, when memory ran out.
 [[nodiscard]] bool allocate_pool(uint64_t capacity, void **block, track_rec **recs);
 
+// Replaces the pool with `block` (from allocate_pool), whose first `count` records at
+// `recs` are the live ones, none dead; the old block is freed.
+void adopt_pool(track_store *store, void *block, track_rec *recs, uint64_t count, uint64_t capacity);
+
 // Bytes of the record's four strings with a NUL after each.
 uint64_t record_string_bytes(const track_rec &rec);
 

@@ -231,10 +231,14 @@ void compact_if_sparse(pbq_queue *q) {
     queue->ids[slot] = new_id[queue->ids[slot]];
   }
   free(new_id);
+  adopt_pool(store, block, recs, kept, capacity);
+}
+
+void adopt_pool(track_store *store, void *block, track_rec *recs, uint64_t count, uint64_t capacity) {
   free(store->block);
   store->block = block;
   store->recs = recs;
-  store->count = kept;
+  store->count = count;
   store->capacity = capacity;
   store->dead = 0;
 }
